@@ -1,0 +1,217 @@
+// The uninstaller: replays the uninstall log. Nothing is deleted before everything that
+// depends on it is safe: every pair is restored first, then the log is rewritten to hold
+// only the pairs that failed (or deleted), and only then are the restored pairs' saved
+// copies deleted. So an interruption at any point leaves every original somewhere a later
+// Uninstall finds it.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "engine/Engine.h"
+#include "engine/Messages.h"
+#include "engine/PathText.h"
+#include "engine/UninstallLog.h"
+#include "platform/Host.h"
+#include "platform/Paths.h"
+
+namespace engine {
+namespace {
+
+constexpr char kFlagPiece[] = "\\JXPatch\\Back.JX";
+
+std::size_t Depth(std::string_view path) {
+  return static_cast<std::size_t>(std::count_if(path.begin(), path.end(), host::IsSeparator));
+}
+
+class Uninstaller {
+ public:
+  Uninstaller(const char* packageFolder, Report& report)
+      : packageFolder_(packageFolder ? packageFolder : ""), report_(report) {}
+
+  bool Run() {
+    if (!ReadLog()) return false;
+    SweepTemporaryFiles();
+
+    std::vector<const LogPair*> restored;
+    std::vector<LogPair> failed;
+    for (const LogPair& pair : log_.pairs) {
+      switch (Restore(pair)) {
+        case Outcome::kRestored: restored.push_back(&pair); break;
+        case Outcome::kNothingSaved: break;  // the install added that file; it stays
+        case Outcome::kFailed: failed.push_back(pair); break;
+      }
+    }
+    if (!UpdateLog(failed)) {
+      report_.Fail(messages::UninstallCanRunAgain());
+      return false;
+    }
+    DeleteSavedCopies(restored, failed);
+    if (failed.empty()) DeleteFlagFile();
+    RemoveBackupFolders(failed.empty());
+    if (!failed.empty()) {
+      report_.Fail(messages::UninstallCanRunAgain());
+      return false;
+    }
+    return true;
+  }
+
+ private:
+  enum class Outcome { kRestored, kNothingSaved, kFailed };
+
+  bool ReadLog() {
+    std::string problem;
+    if (!MakePackagePaths(packageFolder_.c_str(), &paths_, &problem)) {
+      report_.Fail(messages::PathTooLong(problem));
+      return false;
+    }
+    switch (ReadLogFile(paths_.logPath, paths_.backupFolder, !host::kIsWindows, &log_, &problem)) {
+      case LogState::kReadable: return true;
+      case LogState::kMalformed: report_.Fail(problem); return false;
+      case LogState::kAbsent: break;
+    }
+    host::DWORD error = 0;
+    if (Probe(paths_.logPath, &error) == Found::kMissing) {
+      report_.Fail(messages::NoInstallToUndo());
+    } else {
+      report_.Fail(messages::LogUnreadable(paths_.logPath, error), error);
+    }
+    return false;
+  }
+
+  // Temporary files left by an interrupted run in the folders this uninstall writes to.
+  void SweepTemporaryFiles() {
+    std::vector<std::string> folders{paths_.backupFolder};
+    for (const LogPair& pair : log_.pairs) {
+      for (std::string_view folder : {host::ParentOf(pair.backupPath), host::ParentOf(pair.gameFilePath)}) {
+        if (!folder.empty() && !FindSamePath(folders, folder).found) folders.emplace_back(folder);
+      }
+    }
+    for (const std::string& folder : folders) {
+      if (Probe(folder) == Found::kFolder) host::RemoveTemporaryFiles(folder.c_str());
+    }
+  }
+
+  Outcome Restore(const LogPair& pair) {
+    host::DWORD error = 0;
+    switch (Probe(pair.backupPath, &error)) {
+      case Found::kMissing: return Outcome::kNothingSaved;
+      case Found::kFile:
+      case Found::kReadOnlyFile:
+        if (host::CopyFileDurably(pair.backupPath.c_str(), pair.gameFilePath.c_str())) {
+          return Outcome::kRestored;
+        }
+        error = host::GetLastError();
+        break;
+      case Found::kFolder:
+      case Found::kAmbiguous:
+      case Found::kError:
+        if (error == 0) error = host::kErrorAccessDenied;
+        break;
+    }
+    report_.Fail(messages::NotRestored(pair.gameFilePath, pair.backupPath, error), error);
+    return Outcome::kFailed;
+  }
+
+  // The log keeps exactly the pairs still to be restored; none left, no log.
+  bool UpdateLog(const std::vector<LogPair>& failed) {
+    host::DWORD error = 0;
+    bool updated = false;
+    if (failed.empty()) {
+      updated = DeleteIfPresent(paths_.logPath);
+      if (!updated) error = host::GetLastError();
+    } else {
+      UninstallLog rest;
+      rest.gameFolder = log_.gameFolder;
+      rest.pairs = failed;
+      updated = WriteLogDurably(paths_.logPath, rest, &error);
+    }
+    if (!updated) report_.Fail(messages::LogNotUpdated(paths_.logPath, error), error);
+    return updated;
+  }
+
+  void DeleteSavedCopies(const std::vector<const LogPair*>& restored,
+                         const std::vector<LogPair>& failed) {
+    auto backupOf = [](const LogPair& pair) -> std::string_view { return pair.backupPath; };
+    std::vector<std::string> deleted;
+    for (const LogPair* pair : restored) {
+      const std::string& path = pair->backupPath;
+      // A saved copy that a failed pair still needs stays, whatever other pair named it.
+      if (FindSamePath(failed, path, backupOf).found || FindSamePath(deleted, path).found) continue;
+      deleted.push_back(path);
+      // A copy keeps the read-only attribute of the file it was made from.
+      if (Probe(path) == Found::kReadOnlyFile) {
+        host::SetFileAttributesA(path.c_str(), host::kAttributeNormal);
+      }
+      if (!DeleteIfPresent(path)) {
+        const host::DWORD error = host::GetLastError();
+        report_.Warn(messages::SavedCopyNotDeleted(path, error), error);
+      }
+    }
+  }
+
+  // With an empty game folder line there is no flag file to find: the path would name
+  // "\JXPatch\Back.JX" at the root of the drive.
+  void DeleteFlagFile() {
+    if (log_.gameFolder.empty()) return;
+    std::string flagPath;
+    if (!JoinPath({log_.gameFolder, kFlagPiece}, &flagPath)) {
+      report_.Warn(messages::FlagNotDeleted(log_.gameFolder + kFlagPiece,
+                                            host::kErrorFilenameExcedRange),
+                   host::kErrorFilenameExcedRange);
+      return;
+    }
+    if (!DeleteIfPresent(flagPath)) {
+      const host::DWORD error = host::GetLastError();
+      report_.Warn(messages::FlagNotDeleted(flagPath, error), error);
+    }
+  }
+
+  // Subfolders of the backup folder that saved copies needed go when empty, deepest
+  // first; then the backup folder itself, when the whole install was undone.
+  void RemoveBackupFolders(bool all) {
+    std::vector<std::string> folders;
+    const std::size_t base = paths_.backupFolder.size();
+    for (const LogPair& pair : log_.pairs) {
+      std::string_view folder = host::ParentOf(pair.backupPath);
+      while (folder.size() > base) {
+        if (!FindSamePath(folders, folder).found) folders.emplace_back(folder);
+        folder = host::ParentOf(folder);
+      }
+    }
+    std::stable_sort(folders.begin(), folders.end(), [](const std::string& a, const std::string& b) {
+      return Depth(a) > Depth(b);
+    });
+    for (const std::string& folder : folders) host::RemoveDirectoryA(folder.c_str());
+    if (!all) return;
+    if (!host::RemoveDirectoryA(paths_.backupFolder.c_str()) &&
+        Probe(paths_.backupFolder) == Found::kFolder) {
+      report_.Warn(messages::BackupFolderKept(paths_.backupFolder));
+    }
+  }
+
+  std::string packageFolder_;
+  Report& report_;
+  PackagePaths paths_;
+  UninstallLog log_;
+};
+
+}  // namespace
+
+int RunUninstall(const char* packageFolder, Report* report) {
+  Report run;
+  const bool undone = Uninstaller(packageFolder, run).Run();
+  if (report) report->Append(run);
+  return undone && run.Succeeded() ? 0 : 1;
+}
+
+LogState ReadUninstallLog(const char* packageFolder, UninstallLog* log, std::string* problem) {
+  PackagePaths paths;
+  std::string tooLong;
+  if (!MakePackagePaths(packageFolder ? packageFolder : "", &paths, &tooLong)) {
+    *problem = messages::PathTooLong(tooLong);
+    return LogState::kMalformed;
+  }
+  return ReadLogFile(paths.logPath, paths.backupFolder, !host::kIsWindows, log, problem);
+}
+
+}  // namespace engine
