@@ -39,7 +39,8 @@ add_library(kyr_minizip INTERFACE)
 target_link_libraries(kyr_minizip INTERFACE kyr_minizip_static ZLIB::ZLIB)
 
 if(KYR_BUILD_TESTS)
-  set(KYR_GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources (Debian: googletest)")
+  set(KYR_GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH
+      "GoogleTest sources (Debian: googletest)")
   if(NOT EXISTS "${KYR_GTEST_SOURCE_DIR}/CMakeLists.txt")
     message(FATAL_ERROR "GoogleTest sources not found in ${KYR_GTEST_SOURCE_DIR} (install googletest)")
   endif()
@@ -47,7 +48,8 @@ if(KYR_BUILD_TESTS)
   set(CMAKE_POLICY_DEFAULT_CMP0077 NEW)
   set(INSTALL_GTEST OFF)
   set(BUILD_GMOCK ON)
-  add_subdirectory(${KYR_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/_deps/googletest EXCLUDE_FROM_ALL SYSTEM)
+  add_subdirectory(${KYR_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/_deps/googletest
+                   EXCLUDE_FROM_ALL SYSTEM)
   # The same names as the imported targets of find_package(GTest) on Linux (newer
   # GoogleTest sources define them themselves).
   foreach(library gtest gtest_main gmock gmock_main)

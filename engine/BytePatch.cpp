@@ -152,7 +152,9 @@ int ApplyBytePatch(const char* bytePatchPath, const char* targetPath, Report* re
     out.Fail(messages::NotPatched(target, why), why);
     return 1;
   };
-  if (!host::CopyFileA(targetPath, temporary, 0)) return fail(host::GetLastError(), host::kInvalidHandle);
+  if (!host::CopyFileA(targetPath, temporary, 0)) {
+    return fail(host::GetLastError(), host::kInvalidHandle);
+  }
   host::HANDLE file =
       host::CreateFileA(temporary, host::kGenericRead | host::kGenericWrite, host::kOpenExisting);
   if (file == host::kInvalidHandle) return fail(host::GetLastError(), host::kInvalidHandle);

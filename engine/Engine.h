@@ -34,8 +34,9 @@ struct StagedSet {
 // Runs "Install.cfg" of the staging folder against `gameFolder` (used exactly as given):
 // checks the whole script first, then writes the flag file and the uninstall log, saves
 // and replaces game files ("copyfile"), saves and byte-patches game files ("patchfile"),
-// and finally removes what `staged` lists from the staging folder. Any failure before the
-// end puts the game folder, the log and the flag file back as they were.
+// and finally, whatever the outcome, removes what `staged` lists from the staging folder.
+// A problem found while checking changes nothing; a failure while acting puts the game
+// folder, the log and the flag file back as they were.
 // Returns 0 on success (warnings possible), non-zero on failure.
 int RunInstallScript(const char* packageFolder, const char* gameFolder,
                      const StagedSet& staged, Report* report);

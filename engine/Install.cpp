@@ -5,6 +5,7 @@
 //         disk), save the original and replace or patch the game file.
 // A failure while acting puts back every game file, the log and the flag file as they were
 // before the run. The staging folder is cleaned up whatever the outcome.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -60,11 +61,6 @@ std::string UndoName(const std::string& tag) {
   return "Undo-" + tag + host::kTemporarySuffix;
 }
 
-void AddFolder(std::vector<std::string>* folders, std::string_view folder) {
-  if (folder.empty()) return;
-  if (!FindSamePath(*folders, folder).found) folders->emplace_back(folder);
-}
-
 // ---- Plan --------------------------------------------------------------------------------
 
 class Planner {
@@ -79,6 +75,7 @@ class Planner {
   bool Make(Plan* plan) {
     plan_ = plan;
     plan->gameFolder = gameFolder_;
+    for (std::size_t i = 0; i < staged_.files.size(); ++i) stagedFiles_.Add(staged_.files[i], i);
     return CheckFolders() && ReadScript() && ReadEarlierLog() && PlanCommands();
   }
 
@@ -102,13 +99,15 @@ class Planner {
   }
 
   bool CheckFolders() {
+    if (packageFolder_.empty()) return Fail(messages::NoPackageFolder());
     if (gameFolder_.empty()) return Fail(messages::NoGameFolder());
     std::string tooLong;
     if (!MakePackagePaths(packageFolder_.c_str(), &plan_->paths, &tooLong)) {
       return Fail(messages::PathTooLong(tooLong));
     }
     const PackagePaths& paths = plan_->paths;
-    if (!Join({gameFolder_}, &plan_->gameFolder) || !Join({gameFolder_, kFlagPiece}, &plan_->flagPath) ||
+    if (!Join({gameFolder_}, &plan_->gameFolder) ||
+        !Join({gameFolder_, kFlagPiece}, &plan_->flagPath) ||
         !Join({paths.backupPrefix, UndoName("flag")}, &plan_->flagUndoPath) ||
         !Join({paths.backupPrefix, UndoName("log")}, &plan_->logUndoPath)) {
       return false;
@@ -120,12 +119,12 @@ class Planner {
       case Found::kError: return Fail(messages::CannotExamine(gameFolder_, error), error);
       default: return Fail(messages::FolderMissing(gameFolder_), error);
     }
-    AddFolder(&plan_->touchedFolders, paths.backupFolder);
+    AddFolder(paths.backupFolder);
     return true;
   }
 
   bool ReadScript() {
-    const Match listed = FindSamePath(staged_.files, plan_->paths.scriptPath);
+    const Match listed = stagedFiles_.Find(plan_->paths.scriptPath);
     if (!listed.found) return Fail(messages::ScriptMissing());
     return ReadInstallScript(plan_->paths.scriptPath.c_str(), &plan_->commands, &report_);
   }
@@ -139,6 +138,11 @@ class Planner {
     if (state == LogState::kMalformed) return Fail(messages::EarlierLogUnusable(problem));
     if (state == LogState::kReadable) {
       plan_->earlierLogExists = true;
+      const std::vector<LogPair>& pairs = plan_->earlier.pairs;
+      for (std::size_t i = 0; i < pairs.size(); ++i) {
+        earlierGameFiles_.Add(pairs[i].gameFilePath, i);
+        Claim(pairs[i]);
+      }
       if (Probe(plan_->paths.logPath) == Found::kReadOnlyFile) {
         return Fail(messages::ReadOnly(plan_->paths.logPath), host::kErrorAccessDenied);
       }
@@ -167,7 +171,7 @@ class Planner {
   }
 
   bool CheckStaged(const ScriptCommand& command, const std::string& path) {
-    const Match match = FindSamePath(staged_.files, path);
+    const Match match = stagedFiles_.Find(path);
     if (match.ambiguous) {
       return Fail(messages::AmbiguousInPackage(command.number, command.word, path));
     }
@@ -198,52 +202,81 @@ class Planner {
   }
 
   // Decides how the step's game file is recorded and how it can be put back:
-  //  - listed by the earlier log: its listed state is its original; never saved again;
   //  - already changed by this run: nothing more to record;
+  //  - listed by the earlier log with a saved copy: that copy is its original; it is never
+  //    saved again, and this run keeps a copy aside only to put back its present content;
+  //  - listed by the earlier log without a saved copy, yet present: either an earlier
+  //    install added it, or an install that was interrupted logged it and never got to
+  //    save it (then it is still the original). It is saved to its listed backup path,
+  //    which loses nothing in either case;
   //  - otherwise: a new pair, and the original is saved when the file exists.
   bool PlanRecord(Step* step, const std::string& backupPath, bool exists) {
-    const Match touched = FindSamePath(touched_, step->gamePath);
+    const Match touched = touched_.Find(step->gamePath);
     if (touched.ambiguous) return Fail(messages::Ambiguous(step->gamePath));
     if (touched.found) return true;
 
-    const Match earlier = FindSamePath(plan_->earlier.pairs, step->gamePath,
-                                       [](const LogPair& pair) -> std::string_view {
-                                         return pair.gameFilePath;
-                                       });
+    const Match earlier = earlierGameFiles_.Find(step->gamePath);
     if (earlier.ambiguous) return Fail(messages::Ambiguous(step->gamePath));
     step->firstTouch = true;
-    touched_.push_back(step->gamePath);
-    if (earlier.found) {
-      step->origin = exists ? Origin::kUndo : Origin::kAdded;
-      if (exists) {
-        return Join({plan_->paths.backupPrefix, UndoName(std::to_string(plan_->steps.size()))},
-                    &step->undoPath);
-      }
-      return true;
-    }
+    touched_.Add(step->gamePath, 0);
+    if (earlier.found) return PlanListed(step, plan_->earlier.pairs[earlier.index], exists);
 
     // A saved copy is never overwritten: the backup path must be free and unclaimed.
-    auto backupOf = [](const LogPair& pair) -> std::string_view { return pair.backupPath; };
     if (host::SamePath(backupPath, plan_->paths.logPath)) {
       return Fail(messages::BackupIsLog(backupPath));
     }
-    for (const std::vector<LogPair>* pairs : {&plan_->earlier.pairs, &newPairs_}) {
-      const Match claimed = FindSamePath(*pairs, backupPath, backupOf);
-      if (claimed.found || claimed.ambiguous) {
-        return Fail(messages::BackupTaken(backupPath, (*pairs)[claimed.index].gameFilePath));
-      }
+    const Match claimed = claims_.Find(backupPath);
+    if (claimed.found || claimed.ambiguous) {
+      return Fail(messages::BackupTaken(backupPath, claimOwners_[claimed.index]));
     }
-    host::DWORD error = 0;
-    const Found found = Probe(backupPath, &error);
-    if (found == Found::kError) return Fail(messages::CannotExamine(backupPath, error), error);
-    if (found != Found::kMissing) return Fail(messages::BackupOccupied(backupPath));
+    if (!CheckBackupFree(backupPath)) return false;
 
     step->logsPair = true;
     step->backupPath = backupPath;
     step->origin = exists ? Origin::kSaved : Origin::kAdded;
-    newPairs_.push_back({backupPath, step->gamePath});
-    AddFolder(&plan_->touchedFolders, host::ParentOf(backupPath));
+    Claim({backupPath, step->gamePath});
+    AddFolder(host::ParentOf(backupPath));
     return true;
+  }
+
+  bool PlanListed(Step* step, const LogPair& listed, bool exists) {
+    if (!exists) {
+      step->origin = Origin::kAdded;
+      return true;
+    }
+    host::DWORD error = 0;
+    const Found saved = Probe(listed.backupPath, &error);
+    if (saved == Found::kMissing) {
+      step->origin = Origin::kSaved;
+      step->backupPath = listed.backupPath;
+      AddFolder(host::ParentOf(listed.backupPath));
+      return true;
+    }
+    if (saved == Found::kError || saved == Found::kAmbiguous) {
+      return Fail(messages::CannotExamine(listed.backupPath, error), error);
+    }
+    step->origin = Origin::kUndo;
+    return Join({plan_->paths.backupPrefix, UndoName(std::to_string(plan_->steps.size()))},
+                &step->undoPath);
+  }
+
+  bool CheckBackupFree(const std::string& backupPath) {
+    host::DWORD error = 0;
+    const Found found = Probe(backupPath, &error);
+    if (found == Found::kError) return Fail(messages::CannotExamine(backupPath, error), error);
+    if (found != Found::kMissing) return Fail(messages::BackupOccupied(backupPath));
+    return true;
+  }
+
+  void Claim(const LogPair& pair) {
+    claims_.Add(pair.backupPath, claimOwners_.size());
+    claimOwners_.push_back(pair.gameFilePath);
+  }
+
+  void AddFolder(std::string_view folder) {
+    if (folder.empty() || folders_.Find(folder).found) return;
+    folders_.Add(folder, 0);
+    plan_->touchedFolders.emplace_back(folder);
   }
 
   bool PlanCopy(const ScriptCommand& command) {
@@ -261,21 +294,24 @@ class Planner {
       return false;
     }
     const std::string folder(host::ParentOf(step.gamePath));
-    host::DWORD error = 0;
-    switch (Probe(folder, &error)) {
-      case Found::kFolder: break;
-      case Found::kAmbiguous: return Fail(messages::Ambiguous(folder), error);
-      case Found::kError: return Fail(messages::CannotExamine(folder, error), error);
-      default: return Fail(messages::FolderMissing(folder), error);
+    if (!gameFolders_.Find(folder).found) {
+      host::DWORD error = 0;
+      switch (Probe(folder, &error)) {
+        case Found::kFolder: break;
+        case Found::kAmbiguous: return Fail(messages::Ambiguous(folder), error);
+        case Found::kError: return Fail(messages::CannotExamine(folder, error), error);
+        default: return Fail(messages::FolderMissing(folder), error);
+      }
+      gameFolders_.Add(folder, 0);
     }
     bool exists = false;
-    if (FindSamePath(touched_, step.gamePath).found) {
+    if (touched_.Find(step.gamePath).found) {
       exists = true;
     } else if (!ExamineGameFile(step.gamePath, &exists)) {
       return false;
     }
     if (!PlanRecord(&step, backupPath, exists)) return false;
-    AddFolder(&plan_->touchedFolders, folder);
+    AddFolder(folder);
     plan_->steps.push_back(std::move(step));
     return true;
   }
@@ -300,13 +336,13 @@ class Planner {
     if (!CheckBytePatch(step.source.c_str(), &problem, &error)) return Fail(problem, error);
     // The target must exist (an earlier command of this script may have put it there);
     // it is never created.
-    if (!FindSamePath(touched_, step.gamePath).found) {
+    if (!touched_.Find(step.gamePath).found) {
       bool exists = false;
       if (!ExamineGameFile(step.gamePath, &exists)) return false;
       if (!exists) return Fail(messages::TargetMissing(step.gamePath));
     }
     if (!PlanRecord(&step, backupPath, true)) return false;
-    AddFolder(&plan_->touchedFolders, host::ParentOf(step.gamePath));
+    AddFolder(host::ParentOf(step.gamePath));
     plan_->steps.push_back(std::move(step));
     return true;
   }
@@ -326,8 +362,13 @@ class Planner {
   const StagedSet& staged_;
   Report& report_;
   Plan* plan_ = nullptr;
-  std::vector<std::string> touched_;  // game files this run changes, in first-touch order
-  std::vector<LogPair> newPairs_;
+  PathIndex stagedFiles_;
+  PathIndex touched_;           // game files this run changes
+  PathIndex earlierGameFiles_;  // game files of the earlier log's pairs
+  PathIndex claims_;            // backup paths of every pair, earlier and new
+  std::vector<std::string> claimOwners_;
+  PathIndex folders_;      // folders the run touches
+  PathIndex gameFolders_;  // game subfolders found to exist
 };
 
 // ---- Act ---------------------------------------------------------------------------------
@@ -342,8 +383,25 @@ class Installer {
       host::RemoveTemporaryFiles(folder.c_str());
     }
     if (!WriteFlagFile() || !StartLog()) return RollBack();
-    for (const Step& step : plan_.steps) {
-      if (!Carry(step)) return RollBack();
+    const std::vector<Step>& steps = plan_.steps;
+    // A staged file that no later step reads can itself become the new game file.
+    lastUse_.assign(steps.size(), false);
+    PathIndex readLater;
+    for (std::size_t i = steps.size(); i-- > 0;) {
+      const Match later = readLater.Find(steps[i].source);
+      lastUse_[i] = !later.found && !later.ambiguous;
+      readLater.Add(steps[i].source, i);
+    }
+    for (std::size_t first = 0; first < steps.size();) {
+      // Consecutive "copyfile" steps on game files that differ are carried out together.
+      std::size_t end = first + 1;
+      if (IsCopy(steps[first])) {
+        while (end < steps.size() && IsCopy(steps[end]) && steps[end].firstTouch) ++end;
+      }
+      if (!LogPairs(first, end)) return RollBack();
+      const bool carried = IsCopy(steps[first]) ? CarryCopies(first, end) : CarryPatch(steps[first]);
+      if (!carried) return RollBack();
+      first = end;
     }
     if (!log_.Close()) {
       const host::DWORD error = host::GetLastError();
@@ -398,15 +456,15 @@ class Installer {
 
   bool PutFlagBack() {
     if (!flagTouched_) return true;
-    const bool putBack = flagExisted_
-                             ? host::CopyFileA(plan_.flagUndoPath.c_str(), plan_.flagPath.c_str(), 0)
-                             : DeleteIfPresent(plan_.flagPath);
+    const bool putBack =
+        flagExisted_ ? host::CopyFileA(plan_.flagUndoPath.c_str(), plan_.flagPath.c_str(), 0)
+                     : DeleteIfPresent(plan_.flagPath);
     if (putBack) flagTouched_ = false;
     return putBack;
   }
 
   // The log is rewritten durably with the new game folder line and every earlier pair,
-  // then opened for appending this run's pairs one by one.
+  // then opened for appending this run's pairs.
   bool StartLog() {
     const std::string& logPath = plan_.paths.logPath;
     const std::string& backupFolder = plan_.paths.backupFolder;
@@ -441,6 +499,7 @@ class Installer {
     const std::string& base = plan_.paths.backupFolder;
     std::vector<std::string> missing;
     std::string folder(host::ParentOf(backupPath));
+    if (folder.size() <= base.size()) return true;  // the backup folder itself is there
     while (folder.size() > base.size()) {
       const Found found = Probe(folder);
       if (found == Found::kFolder) break;
@@ -457,23 +516,126 @@ class Installer {
     return true;
   }
 
-  bool Carry(const Step& step) {
-    if (step.logsPair) {
-      if (!AppendPair(log_, {step.backupPath, step.gamePath})) {
-        const host::DWORD error = host::GetLastError();
-        return Fail(messages::LogNotWritten(plan_.paths.logPath, error), error);
-      }
+  // Logs the new pairs of a batch of steps and forces them onto the disk together, before
+  // any of their copies starts. A pair whose step has not run yet harms nothing: it names a
+  // game file with no saved copy, which an uninstall leaves as it is (still the original),
+  // and which a later install saves before changing it.
+  bool LogPairs(std::size_t begin, std::size_t end) {
+    bool any = false;
+    for (std::size_t i = begin; i < end; ++i) {
+      const Step& step = plan_.steps[i];
+      if (!step.logsPair) continue;
+      log_.WriteLine(step.backupPath.c_str());
+      log_.WriteLine(step.gamePath.c_str());
       writtenPairs_.push_back({step.backupPath, step.gamePath});
+      any = true;
     }
+    if (any && !log_.Sync()) {
+      const host::DWORD error = host::GetLastError();
+      return Fail(messages::LogNotWritten(plan_.paths.logPath, error), error);
+    }
+    return true;
+  }
+
+  static bool IsCopy(const Step& step) {
+    return step.command->kind == ScriptCommand::Kind::kCopyFile;
+  }
+
+  // A "patchfile" step, once its pair is logged: the target saved, then patched, each
+  // durable on its own.
+  bool CarryPatch(const Step& step) {
     if (step.firstTouch && !SetAside(step)) return false;
-    if (step.command->kind == ScriptCommand::Kind::kCopyFile) {
-      if (!host::CopyFileDurably(step.source.c_str(), step.gamePath.c_str())) {
-        const host::DWORD error = host::GetLastError();
-        return Fail(messages::NotReplaced(step.gamePath, error), error);
-      }
-      return true;
-    }
     return ApplyBytePatch(step.source.c_str(), step.gamePath.c_str(), &report_) == 0;
+  }
+
+  // The "copyfile" steps [first, end), each on a game file of its own, once their pairs
+  // are logged. A flush costs a disk cache flush, so they are flushed together rather than
+  // a few times per file:
+  //   1. every saved copy and every replacement written as a temporary file beside its
+  //      destination, all flushed;
+  //   2. the saved copies renamed into place, flushed;
+  //   3. the replacements renamed over the game files, flushed.
+  // So every original is saved on the disk before its game file changes, and no rename
+  // exposes data that are not on the disk yet.
+  bool CarryCopies(std::size_t first, std::size_t end) {
+    const std::vector<Step>& steps = plan_.steps;
+    std::vector<const Step*> saving;   // steps whose saved copy is a temporary file
+    std::vector<std::string> written;  // destinations of the temporary files
+    // Temporary files left by a failure go before the roll-back removes the backup
+    // subfolders that they may lie in.
+    auto abandon = [&] {
+      for (const std::string& path : written) {
+        host::DeleteFileA((path + host::kTemporarySuffix).c_str());
+      }
+      return false;
+    };
+    auto fail = [&](std::string text, host::DWORD error) {
+      abandon();
+      return Fail(std::move(text), error);
+    };
+
+    for (std::size_t i = first; i < end; ++i) {
+      const Step& step = steps[i];
+      if (!step.firstTouch) continue;
+      if (step.origin != Origin::kSaved) {
+        if (!SetAside(step)) return abandon();
+        continue;
+      }
+      if (!MakeBackupFolders(step.backupPath)) return abandon();
+      if (!host::CopyFileToTemporary(step.gamePath.c_str(), step.backupPath.c_str())) {
+        const host::DWORD error = host::GetLastError();
+        return fail(messages::NotSaved(step.gamePath, step.backupPath, error), error);
+      }
+      saving.push_back(&step);
+      written.push_back(step.backupPath);
+    }
+    for (std::size_t i = first; i < end; ++i) {
+      const Step& step = steps[i];
+      const char* source = step.source.c_str();
+      const char* gamePath = step.gamePath.c_str();
+      if (!(lastUse_[i] ? host::MoveFileToTemporary(source, gamePath)
+                        : host::CopyFileToTemporary(source, gamePath))) {
+        const host::DWORD error = host::GetLastError();
+        return fail(messages::NotReplaced(step.gamePath, error), error);
+      }
+      written.push_back(step.gamePath);
+    }
+    if (!host::FlushToDisk(written)) {
+      const host::DWORD error = host::GetLastError();
+      return fail(messages::NotReplaced(steps[first].gamePath, error), error);
+    }
+
+    std::vector<std::string> savedPaths;
+    for (const Step* step : saving) {
+      if (!host::MoveFileReplace((step->backupPath + host::kTemporarySuffix).c_str(),
+                                 step->backupPath.c_str())) {
+        const host::DWORD error = host::GetLastError();
+        return fail(messages::NotSaved(step->gamePath, step->backupPath, error), error);
+      }
+      touches_.push_back({step->gamePath, Origin::kSaved, step->backupPath});
+      savedPaths.push_back(step->backupPath);
+    }
+    if (!savedPaths.empty() && !host::FlushToDisk(savedPaths)) {
+      const host::DWORD error = host::GetLastError();
+      const Step& step = *saving.front();
+      return fail(messages::NotSaved(step.gamePath, step.backupPath, error), error);
+    }
+
+    std::vector<std::string> replaced;
+    for (std::size_t i = first; i < end; ++i) {
+      const Step& step = steps[i];
+      if (!host::MoveFileReplace((step.gamePath + host::kTemporarySuffix).c_str(),
+                                 step.gamePath.c_str())) {
+        const host::DWORD error = host::GetLastError();
+        return fail(messages::NotReplaced(step.gamePath, error), error);
+      }
+      replaced.push_back(step.gamePath);
+    }
+    if (!host::FlushToDisk(replaced)) {
+      const host::DWORD error = host::GetLastError();
+      return fail(messages::NotReplaced(steps[first].gamePath, error), error);
+    }
+    return true;
   }
 
   // Keeps what puts the game file back before it is first changed.
@@ -531,9 +693,10 @@ class Installer {
     const std::string& logPath = plan_.paths.logPath;
     if (notPutBack.empty()) {
       if (logTouched_) {
-        const bool logPutBack = plan_.earlierLogExists
-                                    ? host::CopyFileDurably(plan_.logUndoPath.c_str(), logPath.c_str())
-                                    : DeleteIfPresent(logPath);
+        const bool logPutBack =
+            plan_.earlierLogExists
+                ? host::CopyFileDurably(plan_.logUndoPath.c_str(), logPath.c_str())
+                : DeleteIfPresent(logPath);
         if (!logPutBack) {
           const host::DWORD error = host::GetLastError();
           report_.Fail(messages::LogNotPutBack(logPath, error), error);
@@ -581,6 +744,7 @@ class Installer {
   Report& report_;
   host::TextWriter log_;
   std::vector<Touch> touches_;
+  std::vector<bool> lastUse_;  // per step: no later step reads its source
   std::vector<LogPair> writtenPairs_;
   std::vector<std::string> createdFolders_;
   bool flagExisted_ = false;
@@ -619,6 +783,8 @@ int RunInstallScript(const char* packageFolder, const char* gameFolder, const St
   if (planned) {
     Installer installer(plan, run);
     installed = installer.Run();
+  } else {
+    run.Fail(messages::NothingChanged());
   }
   const bool havePaths = !plan.paths.stagingPrefix.empty();
   CleanStaging(havePaths ? &plan.paths : nullptr, staged, run);

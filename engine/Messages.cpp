@@ -46,6 +46,8 @@ std::string ErrorText(host::DWORD error) {
   }
 }
 
+std::string NoPackageFolder() { return "No package folder was given."; }
+
 std::string NoGameFolder() { return "No game folder was given."; }
 
 std::string FolderMissing(std::string_view folder) {
@@ -190,6 +192,10 @@ std::string NotReplaced(std::string_view gameFile, host::DWORD error) {
 
 std::string NotPatched(std::string_view target, host::DWORD error) {
   return WithError(Quote(target) + " could not be patched", error) + ".";
+}
+
+std::string NothingChanged() {
+  return "Nothing was installed: the game files are unchanged.";
 }
 
 std::string InstallUndone() {

@@ -18,6 +18,7 @@ inline constexpr char kFlagFileText[] = "This is a flag, do not delete.";
 std::string ErrorText(host::DWORD error);
 
 // ---- Install: checking the package, the script and the game folder --------------------
+std::string NoPackageFolder();
 std::string NoGameFolder();
 std::string FolderMissing(std::string_view folder);
 std::string PathTooLong(std::string_view path);
@@ -58,6 +59,7 @@ std::string NotSetAside(std::string_view gameFile, host::DWORD error);
 std::string BackupFolderNotMade(std::string_view folder, host::DWORD error);
 std::string NotReplaced(std::string_view gameFile, host::DWORD error);
 std::string NotPatched(std::string_view target, host::DWORD error);
+std::string NothingChanged();
 std::string InstallUndone();
 std::string NotPutBack(std::string_view gameFile, host::DWORD error);
 std::string LogNotPutBack(std::string_view path, host::DWORD error);

@@ -47,6 +47,34 @@ bool HasDrive(std::string_view path) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
+namespace {
+
+// The form in which two paths compare equal exactly when SamePath says so.
+std::string FoldedKey(std::string_view path) {
+  std::string key(path);
+  for (char& c : key) {
+    if (c == '/') c = '\\';
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return key;
+}
+
+}  // namespace
+
+void PathIndex::Add(std::string_view path, std::size_t value) {
+  entries_[FoldedKey(path)].emplace_back(std::string(path), value);
+}
+
+Match PathIndex::Find(std::string_view path) const {
+  const auto it = entries_.find(FoldedKey(path));
+  if (it == entries_.end()) return Match{};
+  for (const auto& [name, value] : it->second) {
+    if (name == path) return Match{true, false, value};
+  }
+  if (it->second.size() == 1) return Match{true, false, it->second.front().second};
+  return Match{false, true, 0};
+}
+
 bool HasTemporarySuffix(std::string_view name) {
   const std::string_view suffix = host::kTemporarySuffix;
   if (name.size() < suffix.size()) return false;

@@ -6,6 +6,9 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "platform/Host.h"
 #include "platform/Paths.h"
@@ -67,5 +70,16 @@ template <class List>
 Match FindSamePath(const List& list, std::string_view path) {
   return FindSamePath(list, path, [](const auto& item) { return std::string_view(item); });
 }
+
+// The same decision as FindSamePath over a growing set of paths, in constant time per
+// lookup, for scripts and logs with thousands of files. `index` is the value added.
+class PathIndex {
+ public:
+  void Add(std::string_view path, std::size_t value);
+  Match Find(std::string_view path) const;
+
+ private:
+  std::unordered_map<std::string, std::vector<std::pair<std::string, std::size_t>>> entries_;
+};
 
 }  // namespace engine

@@ -34,13 +34,7 @@ class Uninstaller {
 
     std::vector<const LogPair*> restored;
     std::vector<LogPair> failed;
-    for (const LogPair& pair : log_.pairs) {
-      switch (Restore(pair)) {
-        case Outcome::kRestored: restored.push_back(&pair); break;
-        case Outcome::kNothingSaved: break;  // the install added that file; it stays
-        case Outcome::kFailed: failed.push_back(pair); break;
-      }
-    }
+    RestoreAll(&restored, &failed);
     if (!UpdateLog(failed)) {
       report_.Fail(messages::UninstallCanRunAgain());
       return false;
@@ -59,12 +53,18 @@ class Uninstaller {
   enum class Outcome { kRestored, kNothingSaved, kFailed };
 
   bool ReadLog() {
+    if (packageFolder_.empty()) {
+      report_.Fail(messages::NoPackageFolder());
+      return false;
+    }
     std::string problem;
     if (!MakePackagePaths(packageFolder_.c_str(), &paths_, &problem)) {
       report_.Fail(messages::PathTooLong(problem));
       return false;
     }
-    switch (ReadLogFile(paths_.logPath, paths_.backupFolder, !host::kIsWindows, &log_, &problem)) {
+    const LogState state =
+        ReadLogFile(paths_.logPath, paths_.backupFolder, !host::kIsWindows, &log_, &problem);
+    switch (state) {
       case LogState::kReadable: return true;
       case LogState::kMalformed: report_.Fail(problem); return false;
       case LogState::kAbsent: break;
@@ -81,9 +81,14 @@ class Uninstaller {
   // Temporary files left by an interrupted run in the folders this uninstall writes to.
   void SweepTemporaryFiles() {
     std::vector<std::string> folders{paths_.backupFolder};
+    PathIndex seen;
+    seen.Add(paths_.backupFolder, 0);
     for (const LogPair& pair : log_.pairs) {
-      for (std::string_view folder : {host::ParentOf(pair.backupPath), host::ParentOf(pair.gameFilePath)}) {
-        if (!folder.empty() && !FindSamePath(folders, folder).found) folders.emplace_back(folder);
+      for (std::string_view folder :
+           {host::ParentOf(pair.backupPath), host::ParentOf(pair.gameFilePath)}) {
+        if (folder.empty() || seen.Find(folder).found) continue;
+        seen.Add(folder, 0);
+        folders.emplace_back(folder);
       }
     }
     for (const std::string& folder : folders) {
@@ -91,25 +96,94 @@ class Uninstaller {
     }
   }
 
-  Outcome Restore(const LogPair& pair) {
-    host::DWORD error = 0;
-    switch (Probe(pair.backupPath, &error)) {
-      case Found::kMissing: return Outcome::kNothingSaved;
-      case Found::kFile:
-      case Found::kReadOnlyFile:
-        if (host::CopyFileDurably(pair.backupPath.c_str(), pair.gameFilePath.c_str())) {
-          return Outcome::kRestored;
-        }
-        error = host::GetLastError();
-        break;
-      case Found::kFolder:
-      case Found::kAmbiguous:
-      case Found::kError:
-        if (error == 0) error = host::kErrorAccessDenied;
-        break;
+  // Puts every saved copy back over its game file. A flush costs a disk cache flush, so
+  // the copies go in batches (in log order, no game file twice in one): all written as
+  // temporary files beside their game files and flushed together, then renamed into place
+  // and flushed together. A restore counts only once its rename is on the disk. Both
+  // lists keep the log's order.
+  void RestoreAll(std::vector<const LogPair*>* restored, std::vector<LogPair>* failed) {
+    std::vector<Outcome> outcomes(log_.pairs.size(), Outcome::kNothingSaved);
+    std::vector<std::size_t> batch;
+    PathIndex batchFiles;
+    for (std::size_t i = 0; i < log_.pairs.size(); ++i) {
+      const Match repeated = batchFiles.Find(log_.pairs[i].gameFilePath);
+      if (repeated.found || repeated.ambiguous) {
+        RestoreBatch(batch, &outcomes);
+        batch.clear();
+        batchFiles = PathIndex();
+      }
+      batch.push_back(i);
+      batchFiles.Add(log_.pairs[i].gameFilePath, i);
     }
-    report_.Fail(messages::NotRestored(pair.gameFilePath, pair.backupPath, error), error);
-    return Outcome::kFailed;
+    RestoreBatch(batch, &outcomes);
+    for (std::size_t i = 0; i < log_.pairs.size(); ++i) {
+      switch (outcomes[i]) {
+        case Outcome::kRestored: restored->push_back(&log_.pairs[i]); break;
+        case Outcome::kNothingSaved: break;  // the install added that file; it stays
+        case Outcome::kFailed: failed->push_back(log_.pairs[i]); break;
+      }
+    }
+  }
+
+  void RestoreBatch(const std::vector<std::size_t>& batch, std::vector<Outcome>* outcomes) {
+    auto failAll = [&](const std::vector<std::size_t>& pairs, host::DWORD error) {
+      for (std::size_t i : pairs) {
+        const LogPair& pair = log_.pairs[i];
+        host::DeleteFileA((pair.gameFilePath + host::kTemporarySuffix).c_str());
+        report_.Fail(messages::NotRestored(pair.gameFilePath, pair.backupPath, error), error);
+        (*outcomes)[i] = Outcome::kFailed;
+      }
+    };
+    std::vector<std::size_t> copied;
+    std::vector<std::string> paths;
+    for (std::size_t i : batch) {
+      const LogPair& pair = log_.pairs[i];
+      host::DWORD error = 0;
+      switch (Probe(pair.backupPath, &error)) {
+        case Found::kMissing: continue;
+        case Found::kFile:
+        case Found::kReadOnlyFile:
+          if (host::CopyFileToTemporary(pair.backupPath.c_str(), pair.gameFilePath.c_str())) {
+            copied.push_back(i);
+            paths.push_back(pair.gameFilePath);
+            continue;
+          }
+          error = host::GetLastError();
+          break;
+        case Found::kFolder:
+        case Found::kAmbiguous:
+        case Found::kError:
+          if (error == 0) error = host::kErrorAccessDenied;
+          break;
+      }
+      report_.Fail(messages::NotRestored(pair.gameFilePath, pair.backupPath, error), error);
+      (*outcomes)[i] = Outcome::kFailed;
+    }
+    if (copied.empty()) return;
+    if (!host::FlushToDisk(paths)) {
+      failAll(copied, host::GetLastError());
+      return;
+    }
+    std::vector<std::size_t> renamed;
+    paths.clear();
+    for (std::size_t i : copied) {
+      const LogPair& pair = log_.pairs[i];
+      if (host::MoveFileReplace((pair.gameFilePath + host::kTemporarySuffix).c_str(),
+                                pair.gameFilePath.c_str())) {
+        renamed.push_back(i);
+        paths.push_back(pair.gameFilePath);
+      } else {
+        failAll({i}, host::GetLastError());
+      }
+    }
+    if (renamed.empty()) return;
+    // Renamed but perhaps not on the disk: such a restore is not relied on, so its saved
+    // copy and its pair stay for the next uninstall.
+    if (!host::FlushToDisk(paths)) {
+      failAll(renamed, host::GetLastError());
+      return;
+    }
+    for (std::size_t i : renamed) (*outcomes)[i] = Outcome::kRestored;
   }
 
   // The log keeps exactly the pairs still to be restored; none left, no log.
@@ -131,13 +205,14 @@ class Uninstaller {
 
   void DeleteSavedCopies(const std::vector<const LogPair*>& restored,
                          const std::vector<LogPair>& failed) {
-    auto backupOf = [](const LogPair& pair) -> std::string_view { return pair.backupPath; };
-    std::vector<std::string> deleted;
+    PathIndex keep;  // still needed by a failed pair, or deleted already
+    for (const LogPair& pair : failed) keep.Add(pair.backupPath, 0);
     for (const LogPair* pair : restored) {
       const std::string& path = pair->backupPath;
       // A saved copy that a failed pair still needs stays, whatever other pair named it.
-      if (FindSamePath(failed, path, backupOf).found || FindSamePath(deleted, path).found) continue;
-      deleted.push_back(path);
+      const Match kept = keep.Find(path);
+      if (kept.found || kept.ambiguous) continue;
+      keep.Add(path, 0);
       // A copy keeps the read-only attribute of the file it was made from.
       if (Probe(path) == Found::kReadOnlyFile) {
         host::SetFileAttributesA(path.c_str(), host::kAttributeNormal);
@@ -170,17 +245,18 @@ class Uninstaller {
   // first; then the backup folder itself, when the whole install was undone.
   void RemoveBackupFolders(bool all) {
     std::vector<std::string> folders;
+    PathIndex seen;
     const std::size_t base = paths_.backupFolder.size();
     for (const LogPair& pair : log_.pairs) {
       std::string_view folder = host::ParentOf(pair.backupPath);
-      while (folder.size() > base) {
-        if (!FindSamePath(folders, folder).found) folders.emplace_back(folder);
+      while (folder.size() > base && !seen.Find(folder).found) {
+        seen.Add(folder, 0);
+        folders.emplace_back(folder);
         folder = host::ParentOf(folder);
       }
     }
-    std::stable_sort(folders.begin(), folders.end(), [](const std::string& a, const std::string& b) {
-      return Depth(a) > Depth(b);
-    });
+    auto deeper = [](const std::string& a, const std::string& b) { return Depth(a) > Depth(b); };
+    std::stable_sort(folders.begin(), folders.end(), deeper);
     for (const std::string& folder : folders) host::RemoveDirectoryA(folder.c_str());
     if (!all) return;
     if (!host::RemoveDirectoryA(paths_.backupFolder.c_str()) &&

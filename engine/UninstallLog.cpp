@@ -3,6 +3,7 @@
 #include "engine/Messages.h"
 #include "engine/PathText.h"
 #include "platform/Paths.h"
+#include "platform/TextStream.h"
 
 namespace engine {
 namespace {
@@ -140,12 +141,6 @@ bool WriteLogDurably(const std::string& logPath, const UninstallLog& log, host::
   }
   if (!written) host::DeleteFileA(temporary);
   return written;
-}
-
-bool AppendPair(host::TextWriter& writer, const LogPair& pair) {
-  writer.WriteLine(pair.backupPath.c_str());
-  writer.WriteLine(pair.gameFilePath.c_str());
-  return writer.Sync();
 }
 
 }  // namespace engine

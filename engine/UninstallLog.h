@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/Engine.h"
-#include "platform/TextStream.h"
+
 
 namespace engine {
 
@@ -37,8 +37,5 @@ LogState ReadLogFile(const std::string& logPath, const std::string& backupFolder
 // `logPath`: the log on disk is the old one or the new one, never a mix. False, with the
 // host error in `error` and no temporary file left, when that fails.
 bool WriteLogDurably(const std::string& logPath, const UninstallLog& log, host::DWORD* error);
-
-// Adds one pair to a log open for appending and forces it onto the disk.
-bool AppendPair(host::TextWriter& writer, const LogPair& pair);
 
 }  // namespace engine

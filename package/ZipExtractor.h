@@ -40,10 +40,11 @@ struct ZipEntryInfo {
   bool isFolder;  // bit 0x10 of externalAttributes, and nothing else
 };
 
-// What an extraction wrote: full paths (when the destination given was full, or could be
-// made full) of the files written and of the folders created, in the order it happened,
-// so parents come before their children. A file is listed once however often it was
-// written; a file removed again because its data were damaged is not listed.
+// What an extraction wrote: the full paths of the files written and of the folders
+// created, in the order it happened, so parents come before their children. A file is
+// listed once however often it was written (also an empty one left by an entry that could
+// not be read, and one cut short by a failed write); a file removed again because its data
+// were damaged is not listed.
 struct ExtractionRecord {
   std::vector<std::string> files;
   std::vector<std::string> folders;

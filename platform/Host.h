@@ -16,6 +16,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace host {
 
@@ -179,6 +181,41 @@ BOOL MoveFileReplaceDurably(const char* temporary, const char* destination);
 // because the rename may not be on the disk yet. Seam steps, in order:
 // "CopyFileDurably:create", ":write", ":flush", ":rename", ":flushFolder".
 BOOL CopyFileDurably(const char* source, const char* destination);
+
+// ---- Durable replacement in batches ---------------------------------------------------
+// A flush costs a disk cache flush, so flushing each of thousands of files makes copying
+// them many times slower. A batch keeps the same discipline with two flushes in all:
+//   CopyFileToTemporary for every file;  FlushToDisk(their destinations);
+//   MoveFileReplace for every file;      FlushToDisk(their destinations).
+// Nothing is renamed before the data it exposes are on the disk, and nothing counts as
+// durable before the second FlushToDisk returned TRUE.
+
+// `source` copied (content, last-write time, read-only attribute) to the temporary file
+// beside `destination` (TemporaryPathFor), replacing one left there by an interrupted
+// run. Not necessarily flushed: FlushToDisk must follow before the rename. Fails like
+// CopyFileA; on failure no temporary file is left and `destination` is untouched. Seam
+// steps "CopyFileToTemporary:create", "CopyFileToTemporary:write".
+BOOL CopyFileToTemporary(const char* source, const char* destination);
+
+// As CopyFileToTemporary, but the source itself may become the temporary file: Linux
+// renames it there when it is a plain file on the destination's file system, giving it
+// the mode and times that a copy would have; elsewhere (and always on Windows) it is
+// copied, with the seam steps of CopyFileToTemporary. For a source that nothing needs
+// afterwards (an extracted file about to be cleaned up). On success the source may be
+// gone; on failure it is where it was. Seam step "MoveFileToTemporary".
+BOOL MoveFileToTemporary(const char* source, const char* destination);
+
+// Renames `temporary` over `destination` with the checks of MoveFileReplaceDurably; the
+// rename is not necessarily on the disk until a FlushToDisk that names `destination`.
+// Seam step "MoveFileReplace".
+BOOL MoveFileReplace(const char* temporary, const char* destination);
+
+// Brings to the disk what was written into `paths` and the renames into their folders
+// (each path's folder must exist). Linux: one syncfs per file system, which writes
+// whatever else is pending there too. Windows: the temporary files were flushed when
+// written and the renames written through, so nothing is left to do. Seam step
+// "FlushToDisk", once per call.
+BOOL FlushToDisk(const std::vector<std::string>& paths);
 
 // Deletes every file ending in kTemporarySuffix (any case) directly inside `folder` (left
 // by an interrupted run), read-only ones too. TRUE when the folder does not exist; FALSE

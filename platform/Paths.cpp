@@ -57,7 +57,9 @@ NameProblem CheckComponent(std::string_view component) {
 
 bool SamePath(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
+  // From the end: paths in one list share their folders and differ in their names, and
+  // lists of thousands of files are searched with this.
+  for (std::size_t i = a.size(); i-- > 0;) {
     if (IsSeparator(a[i]) && IsSeparator(b[i])) continue;
     if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
   }

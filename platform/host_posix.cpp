@@ -222,6 +222,29 @@ bool Resolve(const char* path, Resolved& out) {
     out.exists = out.parentExists = out.isRoot = true;
     return true;
   }
+  // Most paths name existing files with their exact names: then one lookup of the whole
+  // path gives what the walk below would, component by component. Likewise when only the
+  // last component is missing or differs in case, and its folder exists as named.
+  std::string whole;
+  for (const std::string& part : parts) whole += "/" + part;
+  struct stat wholeInfo {};
+  if (lstat(whole.c_str(), &wholeInfo) == 0) {
+    out.native = std::move(whole);
+    out.exists = out.parentExists = true;
+    return true;
+  }
+  const std::size_t lastSlash = whole.find_last_of('/');
+  const std::string parent = lastSlash == 0 ? std::string() : whole.substr(0, lastSlash);
+  if (errno == ENOENT && (parent.empty() || IsFolder(parent))) {
+    out.parentExists = true;
+    std::string match;
+    const int matches = FindFolded(parent, parts.back(), match);
+    if (matches > 1) return Fail(kErrorAmbiguousName);
+    out.exists = matches == 1;
+    out.native = parent + "/" + (matches == 1 ? match : parts.back());
+    return true;
+  }
+
   bool found = true;
   for (std::size_t i = 0; i < parts.size(); ++i) {
     const std::string& part = parts[i];
@@ -883,13 +906,17 @@ BOOL TemporaryPathFor(const char* destination, char* buffer) {
   return 1;
 }
 
-BOOL MoveFileReplaceDurably(const char* temporary, const char* destination) {
-  if (Injected("MoveFileReplaceDurably:rename", temporary, destination)) return 0;
+namespace {
+
+// The checks and the rename of MoveFileReplaceDurably and MoveFileReplace. On success
+// `folder` (and `fromFolder`) name the folders whose entries changed.
+bool RenameOver(const char* temporary, const char* destination, std::string& folder,
+                std::string& fromFolder) {
   Resolved from;
   Resolved to;
-  if (!Resolve(temporary, from)) return 0;
+  if (!Resolve(temporary, from)) return false;
   if (!from.exists) return Fail(MissingError(from));
-  if (!Resolve(destination, to)) return 0;
+  if (!Resolve(destination, to)) return false;
   if (!to.parentExists) return Fail(kErrorPathNotFound);
   if (from.trailingSeparator || to.trailingSeparator) return Fail(kErrorInvalidName);
   struct stat info {};
@@ -899,26 +926,29 @@ BOOL MoveFileReplaceDurably(const char* temporary, const char* destination) {
     if (S_ISDIR(info.st_mode) || IsReadOnly(info)) return Fail(kErrorAccessDenied);
   }
   if (rename(from.native.c_str(), to.native.c_str()) != 0) return FailErrno();
-  const std::string folder = NativeParent(to.native);
-  if (Injected("MoveFileReplaceDurably:flushFolder", folder.c_str())) return 0;
-  if (!SyncFolder(folder)) return FailErrno();
-  const std::string fromFolder = NativeParent(from.native);
-  if (fromFolder != folder && !SyncFolder(fromFolder)) return FailErrno();
-  return 1;
+  folder = NativeParent(to.native);
+  fromFolder = NativeParent(from.native);
+  return true;
 }
 
-BOOL CopyFileDurably(const char* source, const char* destination) {
+// Writes `source`'s content, last-write time and read-only attribute to the temporary file
+// beside `destination`, flushed to the disk when `flush` is set. The seam steps are
+// `operation` followed by ":create", ":write" and, with `flush`, ":flush". On success
+// `temporary` and `target` are the native paths of the temporary file and of the
+// destination; on failure no temporary file is left.
+bool WriteTemporaryCopy(const char* source, const char* destination, const std::string& operation,
+                        bool flush, std::string& temporary, std::string& target) {
   char temporaryText[kMaxPath];
-  if (!TemporaryPathFor(destination, temporaryText)) return 0;
+  if (!TemporaryPathFor(destination, temporaryText)) return false;
   // Entered before the checks, so that a call that fails them still passes the seam.
-  if (Injected("CopyFileDurably:create", temporaryText)) return 0;
+  if (Injected((operation + ":create").c_str(), temporaryText)) return false;
   Resolved from;
   Resolved to;
   struct stat sourceInfo {};
   struct stat destinationInfo {};
-  if (!CheckCopy(source, destination, false, from, to, sourceInfo, destinationInfo)) return 0;
-  const std::string temporary = to.native + kTemporarySuffix;
-  const std::string folder = NativeParent(to.native);
+  if (!CheckCopy(source, destination, false, from, to, sourceInfo, destinationInfo)) return false;
+  temporary = to.native + kTemporarySuffix;
+  target = to.native;
 
   const int in = open(from.native.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return FailErrno();
@@ -936,32 +966,148 @@ BOOL CopyFileDurably(const char* source, const char* destination) {
     unlink(temporary.c_str());
     return Fail(error);
   };
-  if (Injected("CopyFileDurably:write", temporaryText)) return abandon(kErrorInjectedFault);
+  if (Injected((operation + ":write").c_str(), temporaryText)) {
+    return abandon(kErrorInjectedFault);
+  }
   const mode_t baseMode = to.exists ? destinationInfo.st_mode : NewFileMode();
   if (!CopyContent(in, out) || !StampCopy(out, sourceInfo, baseMode)) {
     return abandon(ErrorFromErrno(errno));
   }
-  if (Injected("CopyFileDurably:flush", temporaryText)) return abandon(kErrorInjectedFault);
-  if (fsync(out) != 0) return abandon(ErrorFromErrno(errno));
+  if (flush) {
+    if (Injected((operation + ":flush").c_str(), temporaryText)) {
+      return abandon(kErrorInjectedFault);
+    }
+    if (fsync(out) != 0) return abandon(ErrorFromErrno(errno));
+  }
   close(in);
   if (close(out) != 0) {
     const int error = errno;
     unlink(temporary.c_str());
     return Fail(ErrorFromErrno(error));
   }
+  return true;
+}
+
+}  // namespace
+
+BOOL MoveFileReplaceDurably(const char* temporary, const char* destination) {
+  if (Injected("MoveFileReplaceDurably:rename", temporary, destination)) return 0;
+  std::string folder;
+  std::string fromFolder;
+  if (!RenameOver(temporary, destination, folder, fromFolder)) return 0;
+  if (Injected("MoveFileReplaceDurably:flushFolder", folder.c_str())) return 0;
+  if (!SyncFolder(folder)) return FailErrno();
+  if (fromFolder != folder && !SyncFolder(fromFolder)) return FailErrno();
+  return 1;
+}
+
+BOOL CopyFileDurably(const char* source, const char* destination) {
+  std::string temporary;
+  std::string target;
+  if (!WriteTemporaryCopy(source, destination, "CopyFileDurably", true, temporary, target)) {
+    return 0;
+  }
+  char temporaryText[kMaxPath];
+  TemporaryPathFor(destination, temporaryText);
   if (Injected("CopyFileDurably:rename", temporaryText, destination)) {
     unlink(temporary.c_str());
     return Fail(kErrorInjectedFault);
   }
-  if (rename(temporary.c_str(), to.native.c_str()) != 0) {
+  if (rename(temporary.c_str(), target.c_str()) != 0) {
     const int error = errno;
     unlink(temporary.c_str());
     return Fail(ErrorFromErrno(error));
   }
   // The destination is complete from here on; a failed folder flush only means that the
   // rename may not yet be on the disk, which the caller must hear about.
+  const std::string folder = NativeParent(target);
   if (Injected("CopyFileDurably:flushFolder", folder.c_str())) return 0;
   if (!SyncFolder(folder)) return FailErrno();
+  return 1;
+}
+
+BOOL CopyFileToTemporary(const char* source, const char* destination) {
+  std::string temporary;
+  std::string target;
+  return WriteTemporaryCopy(source, destination, "CopyFileToTemporary", false, temporary, target)
+             ? 1
+             : 0;
+}
+
+// The source itself becomes the temporary file where it can: its data are then neither
+// copied nor written to the disk twice (once as the source, once as the copy).
+BOOL MoveFileToTemporary(const char* source, const char* destination) {
+  char temporaryText[kMaxPath];
+  if (!TemporaryPathFor(destination, temporaryText)) return 0;
+  if (Injected("MoveFileToTemporary", source, temporaryText)) return 0;
+  Resolved from;
+  Resolved to;
+  struct stat sourceInfo {};
+  struct stat destinationInfo {};
+  if (!CheckCopy(source, destination, false, from, to, sourceInfo, destinationInfo)) return 0;
+  const std::string temporary = to.native + kTemporarySuffix;
+  struct stat linkInfo {};
+  struct stat folderInfo {};
+  const bool movable = lstat(from.native.c_str(), &linkInfo) == 0 && S_ISREG(linkInfo.st_mode) &&
+                       linkInfo.st_nlink == 1 &&
+                       stat(NativeParent(to.native).c_str(), &folderInfo) == 0 &&
+                       folderInfo.st_dev == linkInfo.st_dev;
+  if (movable) {
+    unlink(temporary.c_str());  // left by an interrupted run
+    if (rename(from.native.c_str(), temporary.c_str()) == 0) {
+      // What a copy would have been given: the destination's mode, the source's time and
+      // read-only attribute.
+      const mode_t baseMode = to.exists ? destinationInfo.st_mode : NewFileMode();
+      const int fd = open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
+      if (fd >= 0 && StampCopy(fd, sourceInfo, baseMode)) {
+        close(fd);
+        return 1;
+      }
+      const int error = errno;
+      if (fd >= 0) close(fd);
+      rename(temporary.c_str(), from.native.c_str());
+      return Fail(ErrorFromErrno(error));
+    }
+  }
+  std::string copy;
+  std::string target;
+  return WriteTemporaryCopy(source, destination, "CopyFileToTemporary", false, copy, target) ? 1
+                                                                                            : 0;
+}
+
+BOOL MoveFileReplace(const char* temporary, const char* destination) {
+  if (Injected("MoveFileReplace", temporary, destination)) return 0;
+  std::string folder;
+  std::string fromFolder;
+  return RenameOver(temporary, destination, folder, fromFolder) ? 1 : 0;
+}
+
+// One syncfs per file system reached: the cheapest way to bring many files and renames to
+// the disk at once (a flush per file costs a disk cache flush each). It writes whatever
+// else is pending on those file systems too.
+BOOL FlushToDisk(const std::vector<std::string>& paths) {
+  if (Injected("FlushToDisk", paths.empty() ? "" : paths.front().c_str())) return 0;
+  std::vector<std::string> folders;
+  std::vector<dev_t> devices;
+  for (const std::string& path : paths) {
+    const std::string folderText(ParentOf(path));
+    if (std::find(folders.begin(), folders.end(), folderText) != folders.end()) continue;
+    folders.push_back(folderText);
+    Resolved folder;
+    const std::string lookup = folderText.empty() ? std::string(".") : folderText;
+    if (!Resolve(lookup.c_str(), folder)) return 0;
+    if (!folder.exists) return Fail(MissingError(folder));
+    struct stat info {};
+    if (stat(folder.native.c_str(), &info) != 0) return FailErrno();
+    if (std::find(devices.begin(), devices.end(), info.st_dev) != devices.end()) continue;
+    devices.push_back(info.st_dev);
+    const int fd = open(folder.native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return FailErrno();
+    const bool synced = syncfs(fd) == 0;
+    const int error = errno;
+    close(fd);
+    if (!synced) return Fail(ErrorFromErrno(error));
+  }
   return 1;
 }
 

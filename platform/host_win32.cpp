@@ -232,8 +232,8 @@ BOOL SetFileAttributesA(const char* path, DWORD attributes) {
   if (!Admit("SetFileAttributesA", path)) return FALSE;
   const ::DWORD current = ::GetFileAttributesA(path);
   if (current == INVALID_FILE_ATTRIBUTES) return FALSE;
-  ::DWORD wanted = (current & ~static_cast<::DWORD>(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_NORMAL)) |
-                   (attributes & FILE_ATTRIBUTE_READONLY);
+  const ::DWORD kept = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_NORMAL;
+  ::DWORD wanted = (current & ~kept) | (attributes & FILE_ATTRIBUTE_READONLY);
   if (wanted == 0) wanted = FILE_ATTRIBUTE_NORMAL;
   return ::SetFileAttributesA(path, wanted);
 }
@@ -440,6 +440,75 @@ BOOL CopyFileDurably(const char* source, const char* destination) {
   }
   // The destination is complete from here on; write-through has flushed the folder.
   return Admit("CopyFileDurably:flushFolder", FolderOf(destination).c_str());
+}
+
+// Windows has no flush of a whole volume for an ordinary user: each temporary file is
+// flushed as it is written and each rename written through, and FlushToDisk has nothing
+// left to do. The seam steps are those of POSIX, so a test hits the same step on both.
+BOOL CopyFileToTemporary(const char* source, const char* destination) {
+  char temporary[kMaxPath];
+  if (!TemporaryPathFor(destination, temporary)) return FALSE;
+  const ::DWORD sourceAttributes = ::GetFileAttributesA(source);
+  if (sourceAttributes == INVALID_FILE_ATTRIBUTES) return FALSE;
+  if (sourceAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  const ::DWORD destinationAttributes = ::GetFileAttributesA(destination);
+  if (destinationAttributes != INVALID_FILE_ATTRIBUTES &&
+      (destinationAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  if (!Admit("CopyFileToTemporary:create", temporary)) return FALSE;
+  ::SetFileAttributesA(temporary, FILE_ATTRIBUTE_NORMAL);
+  const ::HANDLE created = ::CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (created == INVALID_HANDLE_VALUE) return FALSE;
+  ::CloseHandle(created);
+
+  if (!Admit("CopyFileToTemporary:write", temporary)) return FailRemoving(temporary);
+  if (!::CopyFileA(source, temporary, FALSE)) return FailRemoving(temporary);
+  ::SetFileAttributesA(temporary, FILE_ATTRIBUTE_NORMAL);
+  const ::HANDLE file = ::CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return FailRemoving(temporary);
+  const bool flushed = ::FlushFileBuffers(file) != FALSE;
+  const ::DWORD flushError = ::GetLastError();
+  ::CloseHandle(file);
+  if (!flushed) {
+    ::SetLastError(flushError);
+    return FailRemoving(temporary);
+  }
+  if (sourceAttributes & FILE_ATTRIBUTE_READONLY) {
+    ::SetFileAttributesA(temporary, FILE_ATTRIBUTE_READONLY);
+  }
+  return TRUE;
+}
+
+// A moved file would keep its own security settings where a copy takes the folder's, so
+// Windows always copies.
+BOOL MoveFileToTemporary(const char* source, const char* destination) {
+  char temporary[kMaxPath];
+  if (!TemporaryPathFor(destination, temporary)) return FALSE;
+  if (!Admit("MoveFileToTemporary", source, temporary)) return FALSE;
+  return CopyFileToTemporary(source, destination);
+}
+
+BOOL MoveFileReplace(const char* temporary, const char* destination) {
+  if (!Admit("MoveFileReplace", temporary, destination)) return FALSE;
+  const ::DWORD attributes = ::GetFileAttributesA(destination);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  return ::MoveFileExA(temporary, destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+             ? TRUE
+             : FALSE;
+}
+
+BOOL FlushToDisk(const std::vector<std::string>& paths) {
+  return Admit("FlushToDisk", paths.empty() ? "" : paths.front().c_str()) ? TRUE : FALSE;
 }
 
 BOOL RemoveTemporaryFiles(const char* folder) {

@@ -34,7 +34,8 @@ for sources in /etc/apt/sources.list.d/*.sources; do
   sed -E 's/^Types:.*\bdeb\b.*$/Types: deb-src/' "$sources" \
     >"$apt_dir/sources.list.d/$(basename "$sources")"
 done
-if ! grep -qs -E '^(deb-src|Types: deb-src)' "$apt_dir/sources.list" "$apt_dir"/sources.list.d/*; then
+if ! grep -qs -E '^(deb-src|Types: deb-src)' \
+    "$apt_dir/sources.list" "$apt_dir"/sources.list.d/*; then
   echo "fetch-minizip-source: no Debian package source configured on this machine" >&2
   exit 1
 fi

@@ -1,17 +1,28 @@
 #!/usr/bin/env bash
-# Installs, from the machine's Debian package sources, everything the build and the tests
-# use. Needs root (or sudo). Packages already present are left as they are.
+# Installs, from the machine's Debian package sources, what the build and the tests use.
+# Needs root (or sudo). Packages already present are left as they are.
+#
+#   scripts/install-deps.sh            everything (all presets and their tests)
+#   scripts/install-deps.sh linux      only what the Linux presets need
 set -euo pipefail
 
-packages=(
+linux_packages=(
   build-essential cmake ninja-build pkg-config
   zlib1g-dev libminizip-dev
   googletest libgtest-dev
+)
+windows_packages=(
   # Windows cross build: compilers, zlib, tools that fetch Debian's minizip source
   mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix libz-mingw-w64-dev dpkg-dev
   # Windows tests under Wine, also with a virtual display for the dialogs
-  wine wine64 xvfb xauth x11-utils xdotool imagemagick
+  wine wine64 fonts-wine xvfb xauth x11-utils xdotool imagemagick
 )
+
+case "${1:-all}" in
+  linux) packages=("${linux_packages[@]}") ;;
+  all) packages=("${linux_packages[@]}" "${windows_packages[@]}") ;;
+  *) echo "usage: $0 [linux|all]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

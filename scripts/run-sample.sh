@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
-scripts/install-deps.sh
+scripts/install-deps.sh linux
 cmake --preset linux >/dev/null
 cmake --build --preset linux --target kyrpatch make-package
 

@@ -106,8 +106,8 @@ InstallResult Install(const char* gameFolder) {
     RemoveExtracted(record, &report);
     result.outcome = InstallOutcome::kPackageDamaged;
     if (extractionProblem.empty()) extractionProblem = "it is no readable ZIP archive";
-    report.Fail(std::string("The package ") + kPackageName +
-                " is damaged: " + extractionProblem + ". No game file was changed.");
+    report.Fail(std::string("The package ") + kPackageName + " could not be extracted: " +
+                extractionProblem + ". No game file was changed.");
     return result;
   }
 

@@ -8,6 +8,7 @@
 
 #include "cli/Cli.h"
 #include "platform/Host.h"
+#include "platform/Paths.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/ZipBuilder.h"
 
@@ -116,7 +117,9 @@ TEST_F(KyrpatchTest, InstallThenUninstallGivesBackEveryOriginalByte) {
 
   const Outcome status = Run({"status"});
   EXPECT_EQ(status.code, 0);
-  EXPECT_NE(status.out.find("Installed into: " + game_), std::string::npos) << status.out;
+  // The log holds the full path the way the system writes it ('\' on Windows).
+  const std::string firstLine = status.out.substr(0, status.out.find('\n'));
+  EXPECT_TRUE(host::SamePath(firstLine, "Installed into: " + game_)) << status.out;
   EXPECT_NE(status.out.find("added"), std::string::npos) << "kyr9.dat had no original";
 
   const Outcome uninstall = Run({"uninstall"});
@@ -164,7 +167,8 @@ TEST_F(KyrpatchTest, DamagedPackageLeavesTheGameUntouched) {
     EXPECT_EQ(install.code, 1);
     EXPECT_EQ(install.out, "");
     EXPECT_NE(install.err.find("Patch not installed."), std::string::npos) << install.err;
-    EXPECT_NE(install.err.find("damaged"), std::string::npos) << install.err;
+    EXPECT_NE(install.err.find("could not be extracted"), std::string::npos) << install.err;
+    EXPECT_NE(install.err.find("No game file was changed."), std::string::npos) << install.err;
     EXPECT_EQ(Snapshot(game_), game);
     EXPECT_FALSE(Exists(package_ + "/Temp/ship1.dat")) << "nothing of the package is left";
     EXPECT_FALSE(Exists(package_ + "/QUARN Backup/Uninstall.cfg"));
@@ -222,8 +226,11 @@ TEST(KyrpatchCommandLine, UsageErrorsExitWithTwo) {
   const std::vector<std::vector<const char*>> cases = {
       {"kyrpatch"},
       {"kyrpatch", "frobnicate"},
-      {"kyrpatch", "install"},
       {"kyrpatch", "install", "--game"},
+      {"kyrpatch", "install", "--prefix"},
+      {"kyrpatch", "install", "--game", "x", "--prefix", "y"},
+      {"kyrpatch", "status", "--prefix", "y"},
+      {"kyrpatch", "find-game", "--game", "x"},
       {"kyrpatch", "uninstall", "--bogus"},
       {"kyrpatch", "status", "extra"},
       {"kyrpatch", "-C"},

@@ -1,15 +1,13 @@
 // Running the install script against a game folder: the log it writes, the files it saves
 // and replaces, what it refuses before changing anything, and how it puts everything back
 // when the run fails half-way.
-#include <unistd.h>
-
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "engine/Engine.h"
-#include "engine/Messages.h"
 #include "platform/Host.h"
 #include "platform/Seam.h"
 #include "tests/engine_test_support.h"
@@ -28,6 +26,8 @@ const std::string kFlagText = "This is a flag, do not delete.";
 class WorkedExample : public ::testing::Test {
  protected:
   void SetUp() override {
+    // On Windows "D:" is a drive, not a folder of the temporary folder.
+    if (host::kIsWindows) GTEST_SKIP() << "the exact paths need a POSIX host";
     host::seam::Reset();
     previous_ = fs::current_path();
     fs::current_path(temp_.path());
@@ -39,7 +39,7 @@ class WorkedExample : public ::testing::Test {
     WriteFile("C:/Games/Flight/Data/Art/hud2.dat", "original hud2");
   }
   void TearDown() override {
-    fs::current_path(previous_);
+    if (!previous_.empty()) fs::current_path(previous_);
     host::seam::Reset();
   }
 
@@ -199,13 +199,13 @@ TEST_F(InstallTest, UnknownCommandsAndACutShortEndAreWarnings) {
 // The same game file named twice (in another case the second time): its original is saved
 // once, before the first change, and listed once.
 TEST_F(InstallTest, FileNamedTwiceKeepsItsTrueOriginal) {
-  AddToPackage("SHIP1.DAT", "second ship1");
-  SetScript("copyfile ship1.dat \\Data\ncopyfile SHIP1.DAT \\data\n");
+  AddToPackage("p.pat", MakeBytePatch({{0, {'N', 'E', 'W'}}}));
+  SetScript("copyfile ship1.dat \\Data\npatchfile p.pat DATA\\SHIP1.DAT\n");
   engine::Report report;
   ASSERT_EQ(Install(&report), 0) << Describe(report);
   EXPECT_EQ(LogLines().size(), 3u);
   EXPECT_EQ(ReadText(backup + "/ship1.dat"), "original ship1");
-  EXPECT_EQ(ReadText(Game("Data/ship1.dat")), "second ship1");
+  EXPECT_EQ(ReadText(Game("Data/ship1.dat")), "NEW ship1");
 }
 
 // A second install before an uninstall keeps the first one's pairs and saved copies, so
@@ -254,7 +254,11 @@ TEST_F(InstallTest, NamesInAnotherCaseReachTheSameFiles) {
   engine::Report report;
   ASSERT_EQ(Install(&report), 0) << Describe(report);
   EXPECT_EQ(ReadText(Game("Data/ship1.dat")), "new ship1");
-  EXPECT_FALSE(Exists(Game("DATA"))) << "a second folder was made beside Data";
+  int dataFolders = 0;
+  for (const auto& entry : fs::directory_iterator(game)) {
+    dataFolders += host::lstrcmpiA(entry.path().filename().string().c_str(), "data") == 0;
+  }
+  EXPECT_EQ(dataFolders, 1) << "a second folder was made beside Data";
   EXPECT_EQ(ReadText(backup + "/SHIP1.DAT"), "original ship1");
 }
 
@@ -287,7 +291,10 @@ TEST_F(InstallTest, StrayTemporaryFilesInTouchedFoldersAreRemoved) {
 TEST_F(InstallTest, MissingScriptFailsBeforeAnythingChanges) {
   SetScript("copyfile ship1.dat \\Data");
   engine::StagedSet staged = Stage();
-  staged.files.erase(staged.files.begin());  // the script is not this package's
+  // A script left in the staging folder by someone else is not this package's.
+  std::erase_if(staged.files, [](const std::string& file) {
+    return file.find("Install.cfg") != std::string::npos;
+  });
   fs::remove(staging + "/Install.cfg");
   const auto before = World();
   engine::Report report;
@@ -303,6 +310,7 @@ struct RefusalCase {
   std::string command;  // follows a good command that would otherwise change the game
   std::string problem;  // a fragment of the report
   std::function<void(Sandbox&)> prepare = nullptr;
+  bool needsCaseSensitiveNames = false;  // two files whose names differ only in case
 };
 
 void PrintTo(const RefusalCase& c, std::ostream* out) { *out << c.name; }
@@ -311,6 +319,7 @@ class InstallRefusal : public InstallTest, public ::testing::WithParamInterface<
 
 TEST_P(InstallRefusal, LeavesEverythingAsItWas) {
   const RefusalCase& c = GetParam();
+  if (c.needsCaseSensitiveNames && host::kIsWindows) GTEST_SKIP() << "one file on Windows";
   if (c.prepare) c.prepare(*this);
   SetScript("copyfile ship1.dat \\Data\n" + c.command + "\n");
   const auto before = World();
@@ -346,12 +355,23 @@ INSTANTIATE_TEST_SUITE_P(
                     "overwrite the uninstall log",
                     [](Sandbox& s) { s.AddToPackage("Uninstall.cfg", "x"); }},
         RefusalCase{"game_file_read_only", "copyfile hud2.dat \\Data\\Art", "read-only",
-                    [](Sandbox& s) { testing_support::SetReadOnly(s.Game("Data/Art/hud2.dat"), true); }},
+                    [](Sandbox& s) {
+                      testing_support::SetReadOnly(s.Game("Data/Art/hud2.dat"), true);
+                    }},
         RefusalCase{"package_names_differ_only_in_case", "copyfile HUD2.DAT \\Data\\Art",
                     "differing only in case",
                     [](Sandbox& s) { s.AddToPackage("Hud2.dat", "other"); }},
         RefusalCase{"earlier_log_damaged", "copyfile hud2.dat \\Data\\Art", "earlier install",
-                    [](Sandbox& s) { WriteFile(s.logPath, s.game + "\r\nnot a path\r\nx\r\ny\r\n"); }},
+                    [](Sandbox& s) {
+                      WriteFile(s.logPath, s.game + "\r\nnot a path\r\nx\r\ny\r\n");
+                    }},
+        RefusalCase{"game_files_differ_only_in_case", "copyfile Hud2.dat \\Data\\Art",
+                    "only in case",
+                    [](Sandbox& s) {
+                      s.AddToPackage("Hud2.dat", "new");
+                      WriteFile(s.Game("Data/Art/HUD2.DAT"), "another hud2");
+                    },
+                    true},
         RefusalCase{"temporary_suffix", "copyfile x.kyr~ \\Data", "temporary",
                     [](Sandbox& s) { s.AddToPackage("x.kyr~", "x"); }},
         // Names that would reach outside their folder or that Windows would misread.
@@ -372,10 +392,31 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"control_character", "copyfile hud\x01.dat \\Data", "control"},
         RefusalCase{"empty_component", "copyfile sub\\\\hud2.dat \\Data", "empty"}));
 
+// Every durable write goes through a temporary name beside its destination, which must fit
+// a path buffer too: the longest game file path is 259 - 5 characters.
+TEST_F(InstallTest, GameFilePathMustLeaveRoomForTheTemporaryName) {
+  for (const std::size_t length : {254u, 255u}) {
+    const std::size_t fixed = game.size() + 2 + std::string("new3.dat").size();
+    const std::string folder(length - fixed, 'f');
+    MakeFolders(game + "/" + folder);
+    SetScript("copyfile new3.dat \\" + folder);
+    const auto before = World();
+    engine::Report report;
+    const int result = Install(&report);
+    if (length == 254) {
+      EXPECT_EQ(result, 0) << Describe(report);
+      EXPECT_EQ(LogLines().at(2).size(), 254u);
+    } else {
+      EXPECT_NE(result, 0);
+      EXPECT_TRUE(Mentions(report, "longer than")) << Describe(report);
+      EXPECT_EQ(World(), before);
+    }
+  }
+}
+
 TEST_F(InstallTest, MissingGameFolderFailsBeforeAnythingChanges) {
   SetScript("copyfile ship1.dat \\Data");
   engine::StagedSet staged = Stage();
-  const auto before = Snapshot(temp.path());
   engine::Report report;
   const std::string absent = game + "/../Nothing";
   EXPECT_NE(engine::RunInstallScript(package.c_str(), absent.c_str(), staged, &report), 0);
@@ -416,6 +457,9 @@ void ExpectSecondInstallDone(const Sandbox& s) {
   EXPECT_EQ(ReadFile(s.Game("Data/ship2.dat")).size(), 41u);
   EXPECT_EQ(s.LogLines().size(), 11u);
   EXPECT_EQ(ReadText(s.backup + "/ship1.dat"), "original ship1");
+  EXPECT_EQ(ReadText(s.backup + "/hud2.dat"), "original hud2");
+  EXPECT_EQ(ReadText(s.backup + "/sub/x.dat"), "original x");
+  EXPECT_EQ(ReadText(s.backup + "/ship2.dat"), "original ship2 bytes");
 }
 
 bool HasTemporaryFile(const std::string& root) {
@@ -447,7 +491,6 @@ TEST(InstallFailure, AnyFailingOperationLeavesEverythingAsBefore) {
       ++failed;
       EXPECT_EQ(s.World(), before) << "operation " << k << " failed, and the install did not "
                                    << "put everything back:\n" << Describe(report);
-      EXPECT_TRUE(Mentions(report, "unchanged")) << "operation " << k << "\n" << Describe(report);
     } else {
       ExpectSecondInstallDone(s);
       EXPECT_FALSE(HasTemporaryFile(s.game)) << "operation " << k;
@@ -456,9 +499,64 @@ TEST(InstallFailure, AnyFailingOperationLeavesEverythingAsBefore) {
   EXPECT_GT(failed, static_cast<int>(operations / 2));
 }
 
+// When putting back fails too, the file keeps its pair and saved copy, so that Uninstall
+// can finish the job once the player has removed the obstacle.
+TEST(InstallFailure, FileThatCannotBePutBackStaysListedForUninstall) {
+  auto prepare = [](Sandbox& s) {
+    WriteFile(s.Game("Data/ship1.dat"), "original ship1");
+    WriteFile(s.Game("Data/Art/hud2.dat"), "original hud2");
+    s.AddToPackage("ship1.dat", "new ship1");
+    s.AddToPackage("hud2.dat", "new hud2");
+    s.SetScript("copyfile ship1.dat \\Data\ncopyfile hud2.dat \\Data\\Art\n");
+    const engine::StagedSet staged = s.Stage();
+    // A read-only package file makes a read-only game file, which nothing can copy over.
+    testing_support::SetReadOnly(s.staging + "/ship1.dat", true);
+    return staged;
+  };
+  std::uint64_t replaceHud2 = 0;
+  {
+    Sandbox s;
+    const engine::StagedSet staged = prepare(s);
+    host::seam::Reset();
+    host::seam::SetRecording(true);
+    engine::RunInstallScript(s.package.c_str(), s.game.c_str(), staged, nullptr);
+    const auto& recorded = host::seam::Recorded();
+    for (std::size_t i = 0; i < recorded.size() && replaceHud2 == 0; ++i) {
+      // The rename that puts the new hud2.dat in place, after ship1.dat was replaced.
+      if (recorded[i].rfind("MoveFileReplace ", 0) == 0 &&
+          recorded[i].find("Art\\hud2.dat") != std::string::npos) {
+        replaceHud2 = i + 1;
+      }
+    }
+    host::seam::Reset();
+  }
+  ASSERT_NE(replaceHud2, 0u);
+
+  Sandbox s;
+  const engine::StagedSet staged = prepare(s);
+  engine::Report report;
+  host::seam::Arm(host::seam::Action::kFail, replaceHud2);
+  EXPECT_NE(engine::RunInstallScript(s.package.c_str(), s.game.c_str(), staged, &report), 0);
+  host::seam::Reset();
+  EXPECT_TRUE(Mentions(report, "Uninstall can finish the job")) << Describe(report);
+  EXPECT_EQ(ReadText(s.Game("Data/Art/hud2.dat")), "original hud2");
+  EXPECT_FALSE(Exists(s.backup + "/hud2.dat"));
+  EXPECT_EQ(ReadText(s.backup + "/ship1.dat"), "original ship1");
+  EXPECT_EQ(s.LogLines(), (std::vector<std::string>{s.game, s.LoggedBackup("ship1.dat"),
+                                                    s.LoggedGame("\\Data", "ship1.dat")}));
+
+  testing_support::SetReadOnly(s.Game("Data/ship1.dat"), false);
+  EXPECT_EQ(s.Uninstall(&report), 0) << Describe(report);
+  EXPECT_EQ(ReadText(s.Game("Data/ship1.dat")), "original ship1");
+}
+
 // What a crash leaves must let Uninstall bring back every original: every pair reaches the
-// disk before the copy it records, and no copy is ever half-written.
+// disk before the copy it records, and no copy is ever half-written. The same holds when
+// the player installs again after the crash and uninstalls only then.
 TEST(InstallCrash, UninstallAfterACrashAnywhereRestoresTheOriginals) {
+  // Each crash is a forked child; where tests cannot fork (Windows) the failure loop above
+  // covers the same putting back.
+  if (host::kIsWindows) GTEST_SKIP() << "needs fork()";
   auto prepare = [](Sandbox& s) {
     WriteFile(s.Game("Data/ship1.dat"), "original ship1");
     WriteFile(s.Game("Data/ship2.dat"), "original ship2 bytes");
@@ -477,28 +575,35 @@ TEST(InstallCrash, UninstallAfterACrashAnywhereRestoresTheOriginals) {
     prepare(s);
     operations = CountOperations([&] { EXPECT_EQ(s.Install(), 0); });
   }
-  GTEST_FLAG_SET(death_test_style, "fast");
   for (std::uint64_t k = 1; k <= operations; ++k) {
-    Sandbox s;
-    prepare(s);
-    EXPECT_EXIT(
-        {
-          host::seam::Reset();
-          host::seam::Arm(host::seam::Action::kCrash, k);
-          s.Install();
-          std::_Exit(0);
-        },
-        ::testing::ExitedWithCode(host::seam::kCrashExitCode), "")
-        << "operation " << k;
-    host::seam::Reset();
-    s.Uninstall();
-    EXPECT_EQ(ReadText(s.Game("Data/ship1.dat")), "original ship1") << "crash at " << k;
-    EXPECT_EQ(ReadText(s.Game("Data/ship2.dat")), "original ship2 bytes") << "crash at " << k;
-    EXPECT_EQ(ReadText(s.Game("Data/sub/x.dat")), "original x") << "crash at " << k;
-    if (Exists(s.Game("Data/new3.dat"))) {
-      EXPECT_EQ(ReadText(s.Game("Data/new3.dat")), "new3") << "crash at " << k;
+    for (const bool installAgain : {false, true}) {
+      Sandbox s;
+      prepare(s);
+      EXPECT_EXIT(
+          {
+            host::seam::Reset();
+            host::seam::Arm(host::seam::Action::kCrash, k);
+            s.Install();
+            std::_Exit(0);
+          },
+          ::testing::ExitedWithCode(host::seam::kCrashExitCode), "")
+          << "operation " << k;
+      host::seam::Reset();
+      if (installAgain) {
+        engine::Report report;
+        EXPECT_EQ(s.Install(&report), 0) << "crash at " << k << "\n" << Describe(report);
+      }
+      s.Uninstall();
+      const std::string when =
+          "crash at " + std::to_string(k) + (installAgain ? ", installed again" : "");
+      EXPECT_EQ(ReadText(s.Game("Data/ship1.dat")), "original ship1") << when;
+      EXPECT_EQ(ReadText(s.Game("Data/ship2.dat")), "original ship2 bytes") << when;
+      EXPECT_EQ(ReadText(s.Game("Data/sub/x.dat")), "original x") << when;
+      if (Exists(s.Game("Data/new3.dat"))) {
+        EXPECT_EQ(ReadText(s.Game("Data/new3.dat")), "new3") << when;
+      }
+      EXPECT_FALSE(HasTemporaryFile(s.game)) << when;
     }
-    EXPECT_FALSE(HasTemporaryFile(s.game)) << "crash at " << k;
   }
 }
 

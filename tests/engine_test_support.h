@@ -111,11 +111,13 @@ class Sandbox {
     engine::StagedSet staged;
     for (const auto& [name, content] : packageFiles) {
       WriteFile(staging + "/" + name, content);
-      std::string folder = name;
+      // Recorded as the extraction records them: the staging folder as the install names
+      // it, then the entry name with '\'.
+      const std::string recorded = package + "\\Temp\\" + Win(name);
       std::vector<std::string> parents;
-      for (std::size_t slash = folder.find('/'); slash != std::string::npos;
-           slash = folder.find('/', slash + 1)) {
-        parents.push_back(Win(staging + "/" + folder.substr(0, slash)));
+      for (std::size_t slash = name.find('/'); slash != std::string::npos;
+           slash = name.find('/', slash + 1)) {
+        parents.push_back(recorded.substr(0, recorded.size() - name.size() + slash));
       }
       for (const std::string& parent : parents) {
         if (std::find(staged.folders.begin(), staged.folders.end(), parent) ==
@@ -123,7 +125,7 @@ class Sandbox {
           staged.folders.push_back(parent);
         }
       }
-      staged.files.push_back(Win(staging + "/" + name));
+      staged.files.push_back(recorded);
     }
     return staged;
   }

@@ -14,7 +14,14 @@ endfunction()
 expect("--help" 0 out "Usage: kyrpatch")
 expect("--version" 0 out "^kyrpatch [0-9]+\\.[0-9]+\n$")
 expect("" 2 err "usage: kyrpatch")
-expect("install" 2 err "needs the game folder")
+expect("install;--game;x;--prefix;y" 2 err "not both")
+
+# Without --game the game is looked for in Wine prefixes below HOME: here there are none.
+file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/kyrpatch-home)
+set(KYRPATCH ${CMAKE_COMMAND} -E env HOME=${CMAKE_CURRENT_BINARY_DIR}/kyrpatch-home
+    --unset=WINEPREFIX ${KYRPATCH})
+expect("install" 1 err "no installed .*--game DIR")
+expect("find-game" 1 err "no installed .*--game DIR")
 expect("-C;/nonexistent-kyr-folder;status" 1 err "cannot work in")
 
 file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/kyrpatch-empty)

@@ -16,6 +16,7 @@
 #include "package/ZipExtractor.h"
 #include "platform/Host.h"
 #include "platform/Paths.h"
+#include "platform/Seam.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/ZipBuilder.h"
 
@@ -431,6 +432,37 @@ TEST_F(PackageTest, ReadOnlyTargetStopsTheWalk) {
   EXPECT_EQ(ReadText(Native("D/Install.cfg")), "old script");
   EXPECT_FALSE(testing_support::Exists(Native("D/z.txt")));
   ExpectSamePaths(extractor.Record().files, {Win("D\\a.txt")});
+}
+
+TEST_F(PackageTest, FailedWriteStopsTheWalkAndLeavesTheFileListedForCleanUp) {
+  ZipBuilder(Archive()).AddFile("a.txt", "a").AddFile("Data/ship.dat", Pattern(5000)).Finish();
+  // Find the first write into ship.dat on a dry run, then let that write fail as on a
+  // full disk.
+  std::uint64_t shipWrite = 0;
+  {
+    ZipExtractor dryRun(Archive().c_str());
+    host::seam::Reset();
+    host::seam::SetRecording(true);
+    ASSERT_TRUE(dryRun.ExtractAll(Win("dry").c_str(), false)) << dryRun.LastProblem();
+    const std::vector<std::string>& calls = host::seam::Recorded();
+    for (std::size_t i = 0; i < calls.size() && shipWrite == 0; ++i) {
+      if (calls[i].starts_with("WriteFile ") && calls[i].find("ship.dat") != std::string::npos) {
+        shipWrite = i + 1;
+      }
+    }
+    host::seam::Reset();
+  }
+  ASSERT_NE(shipWrite, 0u);
+
+  ZipExtractor extractor(Archive().c_str());
+  host::seam::Reset();
+  host::seam::Arm(host::seam::Action::kFail, shipWrite);
+  const bool extracted = extractor.ExtractAll(Destination().c_str(), false);
+  host::seam::Reset();
+  EXPECT_FALSE(extracted);
+  EXPECT_NE(extractor.LastProblem().find("Data\\ship.dat: cannot be written"), std::string::npos)
+      << extractor.LastProblem();
+  ExpectSamePaths(extractor.Record().files, {Win("D\\a.txt"), Win("D\\Data\\ship.dat")});
 }
 
 TEST_F(PackageTest, DestinationThatIsAFileOrMissingWritesNothing) {

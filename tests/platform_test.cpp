@@ -755,12 +755,15 @@ TEST(FileTimeTest, LocalTimeUsesTheOffsetInForceNow) {
 }
 #endif
 
-TEST(CompareTest, CaseFoldingIsAsciiOnly) {
+TEST(CompareTest, CaseIsIgnored) {
   EXPECT_EQ(lstrcmpiA("SHIP.DAT", "ship.dat"), 0);
   EXPECT_LT(lstrcmpiA("a", "B"), 0);
   EXPECT_GT(lstrcmpiA("b", "A"), 0);
   EXPECT_LT(lstrcmpiA("ship", "ship.dat"), 0);
-  EXPECT_NE(lstrcmpiA("\xC4", "\xE4"), 0);
+  // Our own implementation folds ASCII letters only; Windows folds by its code page.
+  if (!kIsWindows) {
+    EXPECT_NE(lstrcmpiA("\xC4", "\xE4"), 0);
+  }
 }
 
 // ---- case-insensitive lookup ----------------------------------------------------------

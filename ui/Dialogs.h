@@ -1,18 +1,15 @@
-// The Windows program's two dialogs and the state they share. The dialogs only collect
-// what the player chose and show what happened; the install and the uninstall themselves
-// are the sequences' (sequences/Sequences.h).
+// The Windows program's two dialogs. The dialogs only collect what the player chose and
+// show what happened; what their commands do is shared with the GTK program
+// (ui/DialogLogic.h), and the install and the uninstall themselves are the sequences'.
 #pragma once
 
 #include <windows.h>
 
+#include "ui/DialogLogic.h"
+
 // The module instance, set once by WinMain before "MAIN" is created; the icon and the
 // "PATH" template are loaded from it.
 extern HINSTANCE appInstance;
-
-// The game folder for the whole run: a zero-terminated text of at most MAX_PATH - 1
-// characters, "C:\" at start. Filled from the game's registry entry when "PATH" opens,
-// from the folder browser, and from the edit box at Continue; it survives between openings.
-extern char gameFolder[MAX_PATH];
 
 // "MAIN": Install opens "PATH"; Uninstall runs the uninstall and reports it; every other
 // command (Esc, the close box) ends the dialog and with it the program.
@@ -25,3 +22,26 @@ INT_PTR CALLBACK FolderDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 // The folder browser's callback: opens the browser on the folder whose text `data` points to.
 // Always returns 0.
 int CALLBACK BrowseFolderCallback(HWND browser, UINT message, LPARAM lParam, LPARAM data);
+
+namespace ui {
+
+// `notice` in a message box owned by `owner`; returns when the player has answered it.
+inline void ShowNotice(HWND owner, const Notice& notice) {
+  MessageBoxA(owner, notice.text.c_str(), notice.Caption(),
+              notice.error ? MB_OK | MB_ICONEXCLAMATION : MB_OK);
+}
+
+// The arrow becomes the hourglass while an object of this class lives: an install or an
+// uninstall runs on the dialogs' thread, which repaints nothing meanwhile.
+class WaitCursor {
+ public:
+  WaitCursor() : previous_(SetCursor(LoadCursor(nullptr, IDC_WAIT))) {}
+  ~WaitCursor() { SetCursor(previous_); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+
+ private:
+  HCURSOR previous_;
+};
+
+}  // namespace ui

@@ -6,21 +6,11 @@
 #include <cstring>
 #include <string>
 
-#include "sequences/Sequences.h"
 #include "ui/Dialogs.h"
 #include "ui/Messages.h"
 #include "ui/resource.h"
 
-char gameFolder[MAX_PATH] = "C:\\";
-
 namespace {
-
-// Copies `text` into gameFolder when it fits; returns whether it did.
-bool SetGameFolder(const std::string& text) {
-  if (text.size() >= sizeof(gameFolder)) return false;
-  std::memcpy(gameFolder, text.c_str(), text.size() + 1);
-  return true;
-}
 
 // The game's installer is a 32-bit program, so its key lives in the 32-bit view of the
 // registry, also when this program runs as a 64-bit one. A value that is no text, or one
@@ -46,7 +36,7 @@ void ReadRegisteredGameFolder() {
     if (needed == 0 || needed > sizeof(expanded)) return;
     text = expanded;
   }
-  SetGameFolder(text);
+  ui::SetGameFolder(text);
 }
 
 void ShowGameFolder(HWND dialog) { SetDlgItemTextA(dialog, IDC_GAME_FOLDER, gameFolder); }
@@ -62,7 +52,7 @@ void Browse(HWND dialog) {
   if (chosen == nullptr) return;  // cancelled
   // A choice without a file-system path leaves gameFolder and the edit box as they were.
   char path[MAX_PATH] = {};
-  if (SHGetPathFromIDListA(chosen, path) && SetGameFolder(path)) ShowGameFolder(dialog);
+  if (SHGetPathFromIDListA(chosen, path) && ui::SetGameFolder(path)) ShowGameFolder(dialog);
   CoTaskMemFree(chosen);
 }
 
@@ -78,39 +68,20 @@ std::string EditText(HWND dialog) {
 }
 
 void Continue(HWND dialog) {
-  const std::string folder = EditText(dialog);
-  sequences::InstallResult result;
+  ui::ContinueResult result;
   {
     ui::WaitCursor wait;
-    result = sequences::Install(folder.c_str());
+    result = ui::Continue(EditText(dialog));
   }
-  // Past the package check the typed folder becomes the run's game folder, as a browse does.
-  if (result.outcome != sequences::InstallOutcome::kPackageMissing) SetGameFolder(folder);
-
-  switch (result.outcome) {
-    case sequences::InstallOutcome::kInstalled: {
-      // The success message belongs to "MAIN": this dialog is ended and hidden by then,
-      // and "MAIN" must not take clicks before the message is dismissed.
-      const HWND owner = GetWindow(dialog, GW_OWNER);
-      EndDialog(dialog, 0);
-      MessageBoxA(owner ? owner : dialog, sequences::kInstalledText, ui::kSuccessCaption, MB_OK);
-      return;
-    }
-    case sequences::InstallOutcome::kPackageMissing:
-      MessageBoxA(dialog, sequences::kMissingPackageText, ui::kErrorCaption,
-                  MB_OK | MB_ICONEXCLAMATION);
-      return;
-    case sequences::InstallOutcome::kBadGameFolder:
-      ui::ShowFailure(dialog, sequences::kNotInstalledText, result.report, ui::kBadGameFolderText);
-      return;
-    case sequences::InstallOutcome::kPackageDamaged:
-      ui::ShowFailure(dialog, sequences::kNotInstalledText, result.report,
-                      ui::kDamagedPackageText);
-      return;
-    case sequences::InstallOutcome::kFailed:
-      break;
+  if (!result.installed) {
+    ui::ShowNotice(dialog, result.notice);
+    return;
   }
-  ui::ShowFailure(dialog, sequences::kNotInstalledText, result.report, ui::kUnknownFailureText);
+  // The success message belongs to "MAIN": this dialog is ended and hidden by then, and
+  // "MAIN" must not take clicks before the message is dismissed.
+  const HWND owner = GetWindow(dialog, GW_OWNER);
+  EndDialog(dialog, 0);
+  ui::ShowNotice(owner ? owner : dialog, result.notice);
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 #include <commctrl.h>
 #include <objbase.h>
 
-#include "sequences/Sequences.h"
 #include "ui/Dialogs.h"
 #include "ui/Messages.h"
 #include "ui/resource.h"
@@ -31,7 +30,7 @@ void DeclareDpiAwareness() {
 // Uninstall is usable exactly while the package folder holds an uninstall log.
 void FollowUninstallLog(HWND dialog) {
   const HWND uninstall = GetDlgItem(dialog, IDC_UNINSTALL);
-  const bool recorded = sequences::InstallRecorded();
+  const bool recorded = ui::UninstallEnabled();
   if (!recorded && GetFocus() == uninstall) {
     // A disabled button cannot keep the focus; Install takes it and is the default again.
     SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDC_INSTALL)),
@@ -49,17 +48,12 @@ void SetIcon(HWND dialog) {
 }
 
 void Uninstall(HWND dialog) {
-  sequences::UninstallResult result;
+  ui::Notice notice;
   {
     ui::WaitCursor wait;
-    result = sequences::Uninstall();
+    notice = ui::Uninstall();
   }
-  if (result.succeeded) {
-    MessageBoxA(dialog, sequences::kUninstalledText, ui::kSuccessCaption, MB_OK);
-  } else {
-    ui::ShowFailure(dialog, sequences::kNotUninstalledText, result.report,
-                    ui::kUnknownFailureText);
-  }
+  ui::ShowNotice(dialog, notice);
 }
 
 void Close(HWND dialog) {

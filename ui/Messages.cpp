@@ -10,40 +10,32 @@ namespace {
 constexpr std::size_t kMaxListedProblems = 15;
 
 std::string ListedFailures(const engine::Report& report) {
-  std::string description = report.Describe(engine::Severity::kFailure);
   std::string listed;
-  std::size_t lines = 0;
-  std::size_t start = 0;
-  while (start < description.size()) {
-    std::size_t end = description.find('\n', start);
-    if (end == std::string::npos) end = description.size();
-    if (end > start) {
-      if (lines < kMaxListedProblems) {
-        if (!listed.empty()) listed += '\n';
-        listed.append(description, start, end - start);
-      }
-      ++lines;
-    }
-    start = end + 1;
+  std::size_t failures = 0;
+  for (const engine::Problem& problem : report.Problems()) {
+    if (problem.severity != engine::Severity::kFailure) continue;
+    if (++failures > kMaxListedProblems) continue;
+    if (!listed.empty()) listed += '\n';
+    listed += problem.text;
   }
-  if (lines > kMaxListedProblems) {
-    listed += "\n(and " + std::to_string(lines - kMaxListedProblems) + " more)";
+  if (failures > kMaxListedProblems) {
+    listed += "\n(and " + std::to_string(failures - kMaxListedProblems) + " more)";
   }
   return listed;
 }
 
 }  // namespace
 
-void ShowFailure(HWND owner, const char* whatWasNotDone, const engine::Report& report,
-                 const char* fallback) {
+std::string FailureText(const char* whatWasNotDone, const engine::Report& report,
+                        const char* fallback) {
   std::string description = ListedFailures(report);
   if (description.empty()) description = fallback;
   std::string text = std::string(whatWasNotDone) + "\n\n" + description;
   if (report.AccessDenied()) {
     text += "\n\n";
-    text += kRunAsAdministratorText;
+    text += kAccessDeniedAdvice;
   }
-  MessageBoxA(owner, text.c_str(), kErrorCaption, MB_OK | MB_ICONEXCLAMATION);
+  return text;
 }
 
 }  // namespace ui

@@ -1,8 +1,9 @@
-// Every text the dialogs show or look up, in one place. The texts that the install and the
-// uninstall own ("Patch Installed!", the missing package, ...) are in sequences/Sequences.h.
+// Every text the dialogs show or look up, in one place, for both programs (the Windows one
+// and the GTK one). The texts that the install and the uninstall own ("Patch Installed!",
+// the missing package, ...) are in sequences/Sequences.h.
 #pragma once
 
-#include <windows.h>
+#include <string>
 
 #include "engine/Report.h"
 
@@ -22,6 +23,15 @@ inline constexpr char kGameRegistryValue[] = "Install Path";
 
 inline constexpr char kRunAsAdministratorText[] =
     "Windows denied access to a file. Run Kyr Ship Patch as administrator and try again.";
+inline constexpr char kCheckPermissionsText[] =
+    "Access to a file was denied. Make sure that your user may change the game folder and "
+    "the package folder, and try again.";
+// What follows a failure that came from a denied access, on this system.
+#ifdef _WIN32
+inline constexpr const char* kAccessDeniedAdvice = kRunAsAdministratorText;
+#else
+inline constexpr const char* kAccessDeniedAdvice = kCheckPermissionsText;
+#endif
 
 // Said when a failed run's report carries no description of its own.
 inline constexpr char kBadGameFolderText[] =
@@ -30,23 +40,10 @@ inline constexpr char kDamagedPackageText[] =
     "The installation package is damaged. The game files are unchanged.";
 inline constexpr char kUnknownFailureText[] = "The reason is unknown.";
 
-// A failure as one message box: caption "Error", the exclamation icon, `whatWasNotDone` as
-// the first line, then the report's failures (or `fallback` when it has none), and a
-// request to run as administrator when a failure came from a denied access.
-void ShowFailure(HWND owner, const char* whatWasNotDone, const engine::Report& report,
-                 const char* fallback);
-
-// The arrow becomes the hourglass while an object of this class lives: an install or an
-// uninstall runs on the dialogs' thread, which repaints nothing meanwhile.
-class WaitCursor {
- public:
-  WaitCursor() : previous_(SetCursor(LoadCursor(nullptr, IDC_WAIT))) {}
-  ~WaitCursor() { SetCursor(previous_); }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-
- private:
-  HCURSOR previous_;
-};
+// The text of a failure message: `whatWasNotDone` as the first line, then the report's
+// failures (at most 15, the rest counted; `fallback` when it has none), then
+// kAccessDeniedAdvice when a failure came from a denied access.
+std::string FailureText(const char* whatWasNotDone, const engine::Report& report,
+                        const char* fallback);
 
 }  // namespace ui

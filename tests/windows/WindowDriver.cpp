@@ -178,26 +178,46 @@ HWND Program::FocusedWindow() const {
 void Screenshot(const std::string& name, HWND window) {
   const char* folder = std::getenv("KYR_SCREENSHOT_DIR");
   const char* tool = std::getenv("KYR_SCREENSHOT_TOOL");
+  if (!folder || !*folder || !tool || !*tool) return;
+  Sleep(700);  // a window that has just appeared may still be placing and painting itself
   RECT area{};
-  if (!folder || !*folder || !tool || !*tool || !GetWindowRect(window, &area)) return;
-  // Let the window finish painting, with its caption drawn as the active one.
-  SetForegroundWindow(window);
-  Sleep(500);
-  // Wine starts programs of the machine it runs on, given by their own path, like any other.
+  if (!GetWindowRect(window, &area)) return;
+  const std::string picture = std::string(folder) + "/" + name + ".png";
+  // The same file as Wine shows the machine's file system: drive Z: is its root.
+  std::string pictureHere = "Z:" + picture;
+  for (char& c : pictureHere) {
+    if (c == '/') c = '\\';
+  }
+  DeleteFileA(pictureHere.c_str());
+  // Wine starts programs of the machine it runs on like its own, but does not let us wait
+  // for their end: the picture is complete once the file has appeared and stopped growing.
   std::string commandLine = std::string("\"") + tool + "\" -window root -crop " +
                             std::to_string(area.right - area.left) + "x" +
                             std::to_string(area.bottom - area.top) + "+" +
                             std::to_string(area.left) + "+" + std::to_string(area.top) +
-                            " +repage \"" + folder + "/" + name + ".png\"";
+                            " +repage \"" + picture + "\"";
   STARTUPINFOA startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process{};
-  if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                     &startup, &process)) {
-    WaitForSingleObject(process.hProcess, kTimeoutMs);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    return;
   }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  const auto size = [&]() -> LONGLONG {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExA(pictureHere.c_str(), GetFileExInfoStandard, &data)) return -1;
+    return (LONGLONG{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+  };
+  LONGLONG last = -1;
+  WaitUntil([&] {
+    const LONGLONG now = size();
+    const bool settled = now > 0 && now == last;
+    last = now;
+    if (!settled) Sleep(200);
+    return settled;
+  }, 10000);
 }
 
 }  // namespace ui_driver

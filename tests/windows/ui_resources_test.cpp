@@ -15,6 +15,20 @@
 
 namespace {
 
+// Names parameterised cases by the `name` of their parameter.
+struct CaseName {
+  template <class Param>
+  std::string operator()(const ::testing::TestParamInfo<Param>& tested) const {
+    return tested.param.name;
+  }
+};
+
+// Failure messages show a case by its name.
+template <class Case>
+auto operator<<(std::ostream& out, const Case& tested) -> decltype(tested.name, out) {
+  return out << tested.name;
+}
+
 constexpr WORD kUsEnglish = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);  // 0x0409
 
 std::string ProgramPath() {
@@ -207,7 +221,7 @@ TEST_P(DialogTemplate, MatchesItsDocumentedLayout) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Ui, DialogTemplate, ::testing::Values(kMain, kPath),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         CaseName());
 
 TEST_F(ProgramResources, IconGroupHoldsTwo32PixelImagesOf16And256Colours) {
   const std::vector<std::uint8_t> group = Resource(RT_GROUP_ICON, MAKEINTRESOURCEA(101));
