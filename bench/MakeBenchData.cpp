@@ -50,7 +50,9 @@ Bytes RandomBytes(Random& random, std::size_t size) {
   std::size_t i = 0;
   for (; i + 8 <= size; i += 8) {
     std::uint64_t value = random.Next();
-    for (int k = 0; k < 8; ++k) bytes[i + static_cast<std::size_t>(k)] = static_cast<unsigned char>(value >> (8 * k));
+    for (std::size_t k = 0; k < 8; ++k) {
+      bytes[i + k] = static_cast<unsigned char>(value >> (8 * k));
+    }
   }
   for (; i < size; ++i) bytes[i] = static_cast<unsigned char>(random.Next());
   return bytes;
@@ -81,13 +83,15 @@ Bytes MixedBytes(Random& random, std::size_t size) {
 bool WriteWhole(const fs::path& path, const Bytes& bytes) {
   fs::create_directories(path.parent_path());
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   return static_cast<bool>(out);
 }
 
 class Package {
  public:
-  explicit Package(const fs::path& path) : zip_(zipOpen(path.string().c_str(), APPEND_STATUS_CREATE)) {}
+  explicit Package(const fs::path& path)
+      : zip_(zipOpen(path.string().c_str(), APPEND_STATUS_CREATE)) {}
   ~Package() {
     if (zip_ != nullptr) zipClose(zip_, nullptr);
   }
@@ -106,8 +110,9 @@ class Package {
                             Z_DEFLATED, Z_DEFAULT_COMPRESSION) != ZIP_OK) {
       return false;
     }
-    const bool written = data.empty() || zipWriteInFileInZip(zip_, data.data(),
-                                                             static_cast<unsigned>(data.size())) == ZIP_OK;
+    const bool written =
+        data.empty() ||
+        zipWriteInFileInZip(zip_, data.data(), static_cast<unsigned>(data.size())) == ZIP_OK;
     return zipCloseFileInZip(zip_) == ZIP_OK && written;
   }
 
@@ -175,7 +180,8 @@ bool MakeBytePatchCase(const fs::path& folder) {
   Bytes patch = AsBytes("KYRBYTEPATCH1");  // 13 header bytes, not examined
   PutLittle(patch, kRecords, 2);
   for (std::uint32_t record = 0; record < kRecords; ++record) {
-    const auto offset = record * kSpacing + static_cast<std::uint32_t>(random.Below(kSpacing - kLength));
+    const auto jitter = static_cast<std::uint32_t>(random.Below(kSpacing - kLength));
+    const std::uint32_t offset = record * kSpacing + jitter;
     PutLittle(patch, offset, 4);
     patch.push_back(static_cast<unsigned char>(kLength));
     const Bytes data = RandomBytes(random, kLength);

@@ -21,7 +21,8 @@ bin=$bench/bin
 data=$bench/data
 work=$bench/work
 results=$bench/results
-kyrpatch=${KYRPATCH:-$root/build/linux/bin/kyrpatch}  # another build, to compare
+built=${KYRPATCH:-$root/build/linux/bin/kyrpatch}  # another build, to compare
+kyrpatch=$bin/kyrpatch  # a copy, which a build running meanwhile cannot replace
 
 die() {
   echo "bench: $*" >&2
@@ -53,10 +54,11 @@ warnings=(-Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion -W
 g++ -std=c++20 -O2 "${warnings[@]}" bench/MakeBenchData.cpp \
   $(pkg-config --cflags --libs minizip) -o "$bin/make-bench-data"
 gcc -std=c11 -D_XOPEN_SOURCE=700 -O2 "${warnings[@]}" bench/PwritePatch.c -o "$bin/pwrite-patch"
+cp "$built" "$kyrpatch"
 
 stamp=$(md5sum bench/MakeBenchData.cpp | cut -d' ' -f1)
 if [ "$(cat "$data/.stamp" 2>/dev/null)" != "$stamp" ]; then
-  echo "== generating the data (about 300 MB, once)"
+  echo "== generating the data (about 420 MB, once; the runs need about 1 GB more)"
   rm -rf "$data"
   "$bin/make-bench-data" "$data"
   echo "$stamp" >"$data/.stamp"

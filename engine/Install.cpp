@@ -1,8 +1,9 @@
 // The install script runner. It works in two phases:
 //   plan: read the whole script and check it against the package, the game folder, the
 //         backup folder and the earlier uninstall log, without changing anything;
-//   act:  write the flag file and the log, then for each command log its pair (flushed to
-//         disk), save the original and replace or patch the game file.
+//   act:  write the flag file and the log, then for each command (or run of "copyfile"
+//         commands, flushed together) log the pairs (flushed to disk), save the originals
+//         and replace or patch the game files.
 // A failure while acting puts back every game file, the log and the flag file as they were
 // before the run. The staging folder is cleaned up whatever the outcome.
 #include <algorithm>
@@ -399,7 +400,8 @@ class Installer {
         while (end < steps.size() && IsCopy(steps[end]) && steps[end].firstTouch) ++end;
       }
       if (!LogPairs(first, end)) return RollBack();
-      const bool carried = IsCopy(steps[first]) ? CarryCopies(first, end) : CarryPatch(steps[first]);
+      const bool carried =
+          IsCopy(steps[first]) ? CarryCopies(first, end) : CarryPatch(steps[first]);
       if (!carried) return RollBack();
       first = end;
     }

@@ -126,6 +126,11 @@ DWORD GetFullPathNameA(const char* name, DWORD length, char* buffer);
 
 // Binary files. `access` is kGenericRead and/or kGenericWrite, `creation` one of
 // kCreateAlways, kOpenExisting, kOpenAlways. Opening a read-only file for writing fails.
+// Symbolic links (Linux): nothing is written through a link that ends a path. Opening for
+// writing or creating, CopyFileA's destination and SetFileAttributesA fail with
+// kErrorAccessDenied when the path's last component is a link; deleting or renaming over
+// a link acts on the link itself. Links among the folders of a path are followed, since
+// the game and package folders may lie behind one (a game library on another disk).
 HANDLE CreateFileA(const char* path, DWORD access, DWORD creation);
 BOOL ReadFile(HANDLE file, void* buffer, DWORD toRead, DWORD* read);
 BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, DWORD* written);

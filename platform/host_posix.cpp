@@ -43,6 +43,7 @@ DWORD ErrorFromErrno(int error) {
     case EACCES:
     case EPERM:
     case EROFS:
+    case ELOOP:  // a write refused through a symbolic link (O_NOFOLLOW)
     case EISDIR: return kErrorAccessDenied;
     case EBUSY:
     case ETXTBSY: return kErrorSharingViolation;
@@ -518,7 +519,8 @@ BOOL CopyFileA(const char* source, const char* destination, BOOL failIfExists) {
   }
   const int in = open(from.native.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return FailErrno();
-  const int out = open(to.native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  const int out =
+      open(to.native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
   if (out < 0) {
     const int error = errno;
     close(in);
@@ -654,6 +656,10 @@ BOOL SetFileAttributesA(const char* path, DWORD attributes) {
   if (!Resolve(path, resolved)) return 0;
   if (!resolved.exists) return Fail(MissingError(resolved));
   struct stat info {};
+  // chmod would change what a link leads to.
+  if (lstat(resolved.native.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+    return Fail(kErrorAccessDenied);
+  }
   if (stat(resolved.native.c_str(), &info) != 0) return FailErrno();
   // A folder's read-only attribute means nothing to Windows when files are made in it;
   // clearing the write bit here would forbid that, so folders keep their mode.
@@ -719,6 +725,9 @@ HANDLE CreateFileA(const char* path, DWORD access, DWORD creation) {
   flags |= writing ? (reading ? O_RDWR : O_WRONLY) : O_RDONLY;
   if (creation != kOpenExisting) flags |= O_CREAT;
   if (creation == kCreateAlways) flags |= O_TRUNC;
+  // Nothing is written through a link: a file opened for writing or created must be the
+  // file named, not what a link there leads to.
+  if (writing || creation != kOpenExisting) flags |= O_NOFOLLOW;
   const int fd = open(file.native.c_str(), flags, 0666);
   if (fd < 0) {
     FailErrno();

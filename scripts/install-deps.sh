@@ -10,6 +10,11 @@ linux_packages=(
   build-essential cmake ninja-build pkg-config
   zlib1g-dev libminizip-dev
   googletest libgtest-dev
+  # fuzzing: clang with its libFuzzer and sanitizer runtimes
+  clang libclang-rt-14-dev
+  # the GTK program kyr-ship-patch, and its dialog tests: a virtual display, a keyboard, a
+  # session bus with the accessibility interface, screenshots
+  libgtk-3-dev adwaita-icon-theme libatspi2.0-dev at-spi2-core dbus xvfb xdotool imagemagick
 )
 windows_packages=(
   # Windows cross build: compilers, zlib, tools that fetch Debian's minizip source
