@@ -99,6 +99,14 @@ class Planner {
     return true;
   }
 
+  // Refuses `path` when a folder or file of it below `root` is a link: what it leads to lies
+  // outside the game or package folder.
+  bool NoLinkBelow(const std::string& root, const std::string& path) {
+    std::string link;
+    if (host::GoesThroughLink(path, root.size(), &link)) return Fail(messages::ThroughLink(link));
+    return true;
+  }
+
   bool CheckFolders() {
     if (packageFolder_.empty()) return Fail(messages::NoPackageFolder());
     if (gameFolder_.empty()) return Fail(messages::NoGameFolder());
@@ -111,6 +119,11 @@ class Planner {
         !Join({gameFolder_, kFlagPiece}, &plan_->flagPath) ||
         !Join({paths.backupPrefix, UndoName("flag")}, &plan_->flagUndoPath) ||
         !Join({paths.backupPrefix, UndoName("log")}, &plan_->logUndoPath)) {
+      return false;
+    }
+    if (!NoLinkBelow(gameFolder_, plan_->flagPath) ||
+        !NoLinkBelow(packageFolder_, paths.stagingPrefix) ||
+        !NoLinkBelow(packageFolder_, paths.logPath)) {
       return false;
     }
     host::DWORD error = 0;
@@ -291,7 +304,8 @@ class Planner {
     if (!Join({gameFolder_, command.third, "\\", command.second}, &step.gamePath, true) ||
         !Join({plan_->paths.backupPrefix, command.second}, &backupPath, true) ||
         !Join({plan_->paths.stagingPrefix, command.second}, &step.source) ||
-        !CheckStaged(command, step.source)) {
+        !CheckStaged(command, step.source) || !NoLinkBelow(gameFolder_, step.gamePath) ||
+        !NoLinkBelow(packageFolder_, backupPath) || !NoLinkBelow(packageFolder_, step.source)) {
       return false;
     }
     const std::string folder(host::ParentOf(step.gamePath));
@@ -329,7 +343,8 @@ class Planner {
         !Join({gameFolder_, "\\", command.third}, &step.gamePath, true) ||
         !Join({plan_->paths.backupPrefix, host::LastComponent(command.third)}, &backupPath,
               true) ||
-        !CheckStaged(command, step.source)) {
+        !CheckStaged(command, step.source) || !NoLinkBelow(gameFolder_, step.gamePath) ||
+        !NoLinkBelow(packageFolder_, backupPath) || !NoLinkBelow(packageFolder_, step.source)) {
       return false;
     }
     std::string problem;

@@ -54,6 +54,10 @@ std::string FolderMissing(std::string_view folder) {
   return "The folder " + Quote(folder) + " does not exist.";
 }
 
+std::string ThroughLink(std::string_view path) {
+  return Quote(path) + " is a link to another place: nothing is written through it.";
+}
+
 std::string PathTooLong(std::string_view path) {
   return "The path " + Quote(path) + " would be longer than a path may be (259 characters).";
 }
@@ -250,6 +254,12 @@ std::string LogNotSavedCopy(int line, std::string_view text, std::string_view ba
 std::string LogNotMatching(int line, std::string_view text, std::string_view name) {
   return Line(line) + ": " + Quote(text) + " does not end in the name " + Quote(name) +
          " of its saved copy; the log is damaged.";
+}
+
+std::string NotRestoredThroughLink(std::string_view gameFile, std::string_view link) {
+  return Quote(gameFile) + " was not restored: " + Quote(link) +
+         " is a link to another place, and nothing is written through it; the saved copy is "
+         "kept.";
 }
 
 std::string NotRestored(std::string_view gameFile, std::string_view backupPath,

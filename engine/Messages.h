@@ -21,6 +21,7 @@ std::string ErrorText(host::DWORD error);
 std::string NoPackageFolder();
 std::string NoGameFolder();
 std::string FolderMissing(std::string_view folder);
+std::string ThroughLink(std::string_view path);
 std::string PathTooLong(std::string_view path);
 std::string ScriptMissing();
 std::string ScriptUnreadable(std::string_view path, host::DWORD error);
@@ -74,6 +75,7 @@ std::string LogLineTooLong(int line);
 std::string LogFromWindows(int line);
 std::string LogNotSavedCopy(int line, std::string_view text, std::string_view backupFolder);
 std::string LogNotMatching(int line, std::string_view text, std::string_view name);
+std::string NotRestoredThroughLink(std::string_view gameFile, std::string_view link);
 std::string NotRestored(std::string_view gameFile, std::string_view backupPath,
                         host::DWORD error);
 std::string UninstallCanRunAgain();

@@ -84,6 +84,7 @@ class Uninstaller {
     PathIndex seen;
     seen.Add(paths_.backupFolder, 0);
     for (const LogPair& pair : log_.pairs) {
+      if (std::string link; ThroughLink(pair, &link)) continue;
       for (std::string_view folder :
            {host::ParentOf(pair.backupPath), host::ParentOf(pair.gameFilePath)}) {
         if (folder.empty() || seen.Find(folder).found) continue;
@@ -125,6 +126,22 @@ class Uninstaller {
     }
   }
 
+  // True when the pair's game file lies below a link inside the game folder, or its saved copy
+  // below a link inside the package folder: what the link leads to is elsewhere, so the pair
+  // is not restored. A game file outside the logged game folder has only its own name
+  // checked (by the host, when it is written).
+  bool ThroughLink(const LogPair& pair, std::string* link) const {
+    const std::string_view gameFolder = log_.gameFolder;
+    const std::size_t gameRoot =
+        pair.gameFilePath.size() > gameFolder.size() &&
+                host::SamePath(std::string_view(pair.gameFilePath).substr(0, gameFolder.size()),
+                               gameFolder)
+            ? gameFolder.size()
+            : host::ParentOf(pair.gameFilePath).size();
+    return host::GoesThroughLink(pair.gameFilePath, gameRoot, link) ||
+           host::GoesThroughLink(pair.backupPath, packageFolder_.size(), link);
+  }
+
   void RestoreBatch(const std::vector<std::size_t>& batch, std::vector<Outcome>* outcomes) {
     auto failAll = [&](const std::vector<std::size_t>& pairs, host::DWORD error) {
       for (std::size_t i : pairs) {
@@ -139,6 +156,11 @@ class Uninstaller {
     for (std::size_t i : batch) {
       const LogPair& pair = log_.pairs[i];
       host::DWORD error = 0;
+      if (std::string link; ThroughLink(pair, &link)) {
+        report_.Fail(messages::NotRestoredThroughLink(pair.gameFilePath, link));
+        (*outcomes)[i] = Outcome::kFailed;
+        continue;
+      }
       switch (Probe(pair.backupPath, &error)) {
         case Found::kMissing: continue;
         case Found::kFile:

@@ -377,6 +377,16 @@ void ZipExtractor::ForgetFile(const char* path) {
   });
 }
 
+// A folder below the destination that is a link leads somewhere else: nothing is made or
+// written through it.
+bool ZipExtractor::NoLinkBelow(const char* destination, const char* target,
+                               const std::string& name) {
+  std::string link;
+  if (!host::GoesThroughLink(target, std::strlen(destination), &link)) return true;
+  return Fail(name + ": \"" + link + "\" is a link to another place, and nothing is " +
+              "extracted through it");
+}
+
 // ExtractCurrentEntry with a destination already made full.
 bool ZipExtractor::ExtractEntry(const char* destination, bool flattenPaths) {
   if (!MakeDirectoryTree(destination, &record_)) {
@@ -393,6 +403,7 @@ bool ZipExtractor::ExtractEntry(const char* destination, bool flattenPaths) {
   char target[host::kMaxPath];
   if (info.isFolder) {
     if (!JoinPath(destination, name, target)) return Fail(name + ": the path is too long");
+    if (!NoLinkBelow(destination, target, name)) return false;
     if (!MakeDirectoryTree(target, &record_)) {
       return Fail(name + ": the folder cannot be made");
     }
@@ -406,6 +417,7 @@ bool ZipExtractor::ExtractEntry(const char* destination, bool flattenPaths) {
     return Fail(name + ": more data than the " + DescribeSize(expansionLimit_) +
                 " the package may expand to");
   }
+  if (!NoLinkBelow(destination, target, name)) return false;
   if (!MakeParentDirectories(target, &record_)) {
     return Fail(name + ": its folder cannot be made");
   }

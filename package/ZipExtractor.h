@@ -102,6 +102,7 @@ class ZipExtractor {
   void CloseArchive();
   bool Fail(std::string problem);
   bool ExtractEntry(const char* destination, bool flattenPaths);
+  bool NoLinkBelow(const char* destination, const char* target, const std::string& name);
   bool CheckWholeArchive(std::uint64_t entryCount);
   void RecordFile(const char* path);
   void ForgetFile(const char* path);

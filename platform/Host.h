@@ -36,6 +36,9 @@ inline constexpr DWORD kInvalidFileAttributes = 0xFFFFFFFFu;
 inline constexpr DWORD kAttributeReadOnly = 0x01;
 inline constexpr DWORD kAttributeDirectory = 0x10;
 inline constexpr DWORD kAttributeNormal = 0x80;
+// Set besides the others when the path's last component is a symbolic link (or another
+// reparse point on Windows); the rest describes what the link leads to.
+inline constexpr DWORD kAttributeReparsePoint = 0x400;
 
 inline constexpr DWORD kGenericRead = 0x80000000u;
 inline constexpr DWORD kGenericWrite = 0x40000000u;
@@ -113,7 +116,8 @@ BOOL FindNextFileA(HANDLE find, WIN32_FIND_DATAA* data);  // FALSE after the las
 BOOL FindClose(HANDLE find);
 
 // kInvalidFileAttributes when nothing is there; kAttributeDirectory for a folder,
-// kAttributeReadOnly for a read-only file, else kAttributeNormal.
+// kAttributeReadOnly for a read-only file, else kAttributeNormal; kAttributeReparsePoint is
+// added when the last component is a link.
 DWORD GetFileAttributesA(const char* path);
 // Sets or clears the read-only attribute (the only one honoured).
 BOOL SetFileAttributesA(const char* path, DWORD attributes);
@@ -130,7 +134,9 @@ DWORD GetFullPathNameA(const char* name, DWORD length, char* buffer);
 // writing or creating, CopyFileA's destination and SetFileAttributesA fail with
 // kErrorAccessDenied when the path's last component is a link; deleting or renaming over
 // a link acts on the link itself. Links among the folders of a path are followed, since
-// the game and package folders may lie behind one (a game library on another disk).
+// the game and package folders may lie behind one (a game library on another disk); links
+// below those folders are refused by the callers, who know where the folders begin
+// (GoesThroughLink in platform/Paths.h).
 HANDLE CreateFileA(const char* path, DWORD access, DWORD creation);
 BOOL ReadFile(HANDLE file, void* buffer, DWORD toRead, DWORD* read);
 BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, DWORD* written);

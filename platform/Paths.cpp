@@ -146,4 +146,23 @@ const char* DescribeNameProblem(NameProblem problem) {
   return "is not acceptable";
 }
 
+bool GoesThroughLink(const std::string& path, std::size_t rootLength, std::string* link) {
+  std::size_t at = rootLength;
+  while (at < path.size()) {
+    while (at < path.size() && IsSeparator(path[at])) ++at;
+    if (at == path.size()) break;
+    std::size_t end = at;
+    while (end < path.size() && !IsSeparator(path[end])) ++end;
+    const std::string prefix = path.substr(0, end);
+    const DWORD attributes = GetFileAttributesA(prefix.c_str());
+    if (attributes == kInvalidFileAttributes) return false;
+    if ((attributes & kAttributeReparsePoint) != 0) {
+      if (link) *link = prefix;
+      return true;
+    }
+    at = end;
+  }
+  return false;
+}
+
 }  // namespace host

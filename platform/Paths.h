@@ -21,6 +21,13 @@ bool AppendToPath(char* buffer, std::string_view piece);
 // Copies `text` into `buffer` (kMaxPath bytes); false (and empty) when it does not fit.
 bool CopyToPath(char* buffer, std::string_view text);
 
+// True when a folder or file of `path` after its first `rootLength` characters is a symbolic
+// link or another reparse point, found with GetFileAttributesA; `link` then receives the
+// path up to that component. The first missing component ends the search. The game and
+// package folders may themselves be reached through links, so callers pass them as the root
+// and refuse to write through any link below it.
+bool GoesThroughLink(const std::string& path, std::size_t rootLength, std::string* link);
+
 // The text before the last separator, or empty when there is none.
 std::string_view ParentOf(std::string_view path);
 // The text after the last separator (the whole text when there is none).

@@ -647,7 +647,9 @@ DWORD GetFileAttributesA(const char* path) {
     Fail(kErrorInvalidName);
     return kInvalidFileAttributes;
   }
-  return AttributesOf(info);
+  struct stat linkInfo {};
+  const bool isLink = lstat(resolved.native.c_str(), &linkInfo) == 0 && S_ISLNK(linkInfo.st_mode);
+  return AttributesOf(info) | (isLink ? kAttributeReparsePoint : 0);
 }
 
 BOOL SetFileAttributesA(const char* path, DWORD attributes) {

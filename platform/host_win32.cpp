@@ -225,7 +225,8 @@ DWORD GetFileAttributesA(const char* path) {
   if (!Admit("GetFileAttributesA", path)) return kInvalidFileAttributes;
   const ::DWORD attributes = ::GetFileAttributesA(path);
   if (attributes == INVALID_FILE_ATTRIBUTES) return kInvalidFileAttributes;
-  return PortableAttributes(attributes);
+  return PortableAttributes(attributes) |
+         ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? kAttributeReparsePoint : 0);
 }
 
 BOOL SetFileAttributesA(const char* path, DWORD attributes) {
@@ -385,9 +386,13 @@ BOOL MoveFileReplaceDurably(const char* temporary, const char* destination) {
   return Admit("MoveFileReplaceDurably:flushFolder", FolderOf(destination).c_str());
 }
 
-BOOL CopyFileDurably(const char* source, const char* destination) {
-  char temporary[kMaxPath];
-  if (!TemporaryPathFor(destination, temporary)) return FALSE;
+// Makes `temporary` (the temporary file beside `destination`) a flushed copy of `source`,
+// after the checks CopyFileA makes; like CopyFileA, the copy keeps the source's read-only
+// attribute. Seam steps: "<operation>:create", ":write" and, with `flushStep`, ":flush".
+// On failure no temporary file is left.
+static BOOL WriteFlushedCopy(const char* operation, bool flushStep, const char* source,
+                             const char* destination, const char* temporary) {
+  const std::string step = operation;
   // Fail as CopyFileA would before anything is written: a missing source, or a destination
   // that is a folder or read-only.
   const ::DWORD sourceAttributes = ::GetFileAttributesA(source);
@@ -403,7 +408,7 @@ BOOL CopyFileDurably(const char* source, const char* destination) {
     return FALSE;
   }
 
-  if (!Admit("CopyFileDurably:create", temporary)) return FALSE;
+  if (!Admit((step + ":create").c_str(), temporary)) return FALSE;
   // A temporary file left by an interrupted run is replaced, even a read-only one.
   ::SetFileAttributesA(temporary, FILE_ATTRIBUTE_NORMAL);
   const ::HANDLE created = ::CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -411,12 +416,12 @@ BOOL CopyFileDurably(const char* source, const char* destination) {
   if (created == INVALID_HANDLE_VALUE) return FALSE;
   ::CloseHandle(created);
 
-  if (!Admit("CopyFileDurably:write", temporary)) return FailRemoving(temporary);
+  if (!Admit((step + ":write").c_str(), temporary)) return FailRemoving(temporary);
   if (!::CopyFileA(source, temporary, FALSE)) return FailRemoving(temporary);
   // The copy may carry the source's read-only attribute; it must be writable to be flushed.
   ::SetFileAttributesA(temporary, FILE_ATTRIBUTE_NORMAL);
 
-  if (!Admit("CopyFileDurably:flush", temporary)) return FailRemoving(temporary);
+  if (flushStep && !Admit((step + ":flush").c_str(), temporary)) return FailRemoving(temporary);
   const ::HANDLE file = ::CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return FailRemoving(temporary);
@@ -433,7 +438,15 @@ BOOL CopyFileDurably(const char* source, const char* destination) {
   if (sourceAttributes & FILE_ATTRIBUTE_READONLY) {
     ::SetFileAttributesA(temporary, FILE_ATTRIBUTE_READONLY);
   }
+  return TRUE;
+}
 
+BOOL CopyFileDurably(const char* source, const char* destination) {
+  char temporary[kMaxPath];
+  if (!TemporaryPathFor(destination, temporary)) return FALSE;
+  if (!WriteFlushedCopy("CopyFileDurably", true, source, destination, temporary)) {
+    return FALSE;
+  }
   if (!Admit("CopyFileDurably:rename", temporary, destination)) return FailRemoving(temporary);
   if (!::MoveFileExA(temporary, destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     return FailRemoving(temporary);
@@ -448,42 +461,7 @@ BOOL CopyFileDurably(const char* source, const char* destination) {
 BOOL CopyFileToTemporary(const char* source, const char* destination) {
   char temporary[kMaxPath];
   if (!TemporaryPathFor(destination, temporary)) return FALSE;
-  const ::DWORD sourceAttributes = ::GetFileAttributesA(source);
-  if (sourceAttributes == INVALID_FILE_ATTRIBUTES) return FALSE;
-  if (sourceAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-    ::SetLastError(ERROR_ACCESS_DENIED);
-    return FALSE;
-  }
-  const ::DWORD destinationAttributes = ::GetFileAttributesA(destination);
-  if (destinationAttributes != INVALID_FILE_ATTRIBUTES &&
-      (destinationAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
-    ::SetLastError(ERROR_ACCESS_DENIED);
-    return FALSE;
-  }
-  if (!Admit("CopyFileToTemporary:create", temporary)) return FALSE;
-  ::SetFileAttributesA(temporary, FILE_ATTRIBUTE_NORMAL);
-  const ::HANDLE created = ::CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                         FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (created == INVALID_HANDLE_VALUE) return FALSE;
-  ::CloseHandle(created);
-
-  if (!Admit("CopyFileToTemporary:write", temporary)) return FailRemoving(temporary);
-  if (!::CopyFileA(source, temporary, FALSE)) return FailRemoving(temporary);
-  ::SetFileAttributesA(temporary, FILE_ATTRIBUTE_NORMAL);
-  const ::HANDLE file = ::CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return FailRemoving(temporary);
-  const bool flushed = ::FlushFileBuffers(file) != FALSE;
-  const ::DWORD flushError = ::GetLastError();
-  ::CloseHandle(file);
-  if (!flushed) {
-    ::SetLastError(flushError);
-    return FailRemoving(temporary);
-  }
-  if (sourceAttributes & FILE_ATTRIBUTE_READONLY) {
-    ::SetFileAttributesA(temporary, FILE_ATTRIBUTE_READONLY);
-  }
-  return TRUE;
+  return WriteFlushedCopy("CopyFileToTemporary", false, source, destination, temporary);
 }
 
 // A moved file would keep its own security settings where a copy takes the folder's, so

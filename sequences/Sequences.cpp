@@ -96,6 +96,20 @@ InstallResult Install(const char* gameFolder) {
     return result;
   }
 
+  // What a linked staging or backup folder leads to lies outside the package folder: nothing
+  // is extracted or saved through it.
+  for (const char* folder : {staging, backup}) {
+    const host::DWORD attributes = host::GetFileAttributesA(folder);
+    if (attributes != host::kInvalidFileAttributes &&
+        (attributes & host::kAttributeReparsePoint) != 0) {
+      result.outcome = InstallOutcome::kFailed;
+      report.Fail(std::string("The package ") + kPackageName + " was not extracted: \"" +
+                  folder + "\" is a link to another place, and nothing is written through it. " +
+                  "No game file was changed.");
+      return result;
+    }
+  }
+
   package::ZipExtractor extractor;
   const bool extracted =
       extractor.Open(kPackageName) && extractor.ExtractAll(staging, false);
