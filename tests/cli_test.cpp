@@ -9,6 +9,7 @@
 #include "cli/Cli.h"
 #include "platform/Host.h"
 #include "platform/Paths.h"
+#include "tests/support/RunKyrpatch.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/ZipBuilder.h"
 
@@ -45,11 +46,7 @@ testing_support::ZipEntryOptions Stored() {
   return options;
 }
 
-struct Outcome {
-  int code;
-  std::string out;
-  std::string err;
-};
+using testing_support::Outcome;
 
 class KyrpatchTest : public ::testing::Test {
  protected:
@@ -84,14 +81,8 @@ class KyrpatchTest : public ::testing::Test {
         .Finish();
   }
 
-  Outcome Run(std::vector<std::string> args) {
-    std::vector<const char*> argv{"kyrpatch", "-C", package_.c_str()};
-    for (const std::string& arg : args) argv.push_back(arg.c_str());
-    std::ostringstream out;
-    std::ostringstream err;
-    const int code = cli::Run(static_cast<int>(argv.size()), argv.data(), out, err);
-    host::SetCurrentDirectoryA(previousDirectory_.c_str());
-    return {code, out.str(), err.str()};
+  Outcome Run(const std::vector<std::string>& args) {
+    return testing_support::RunKyrpatch(package_, args, previousDirectory_);
   }
 
   TempDir root_;

@@ -17,6 +17,7 @@
 #include "cli/Cli.h"
 #include "platform/Host.h"
 #include "registry/GameLocator.h"
+#include "tests/support/RunKyrpatch.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/ZipBuilder.h"
 
@@ -441,11 +442,7 @@ TEST_F(WineTest, TheFirstPlaceThatHoldsTheGameWins) {
 
 // ---- kyrpatch without --game ---------------------------------------------------------------
 
-struct Outcome {
-  int code;
-  std::string out;
-  std::string err;
-};
+using testing_support::Outcome;
 
 class KyrpatchFindsTheGame : public WineTest {
  protected:
@@ -470,14 +467,8 @@ class KyrpatchFindsTheGame : public WineTest {
     return MakeGamePrefix(library + "/steamapps/compatdata/" + app + "/pfx");
   }
 
-  Outcome Run(std::vector<std::string> args) {
-    std::vector<const char*> argv{"kyrpatch", "-C", package_.c_str()};
-    for (const std::string& arg : args) argv.push_back(arg.c_str());
-    std::ostringstream out;
-    std::ostringstream err;
-    const int code = cli::Run(static_cast<int>(argv.size()), argv.data(), out, err);
-    host::SetCurrentDirectoryA(previousDirectory_.c_str());
-    return {code, out.str(), err.str()};
+  Outcome Run(const std::vector<std::string>& args) {
+    return testing_support::RunKyrpatch(package_, args, previousDirectory_);
   }
 
   std::string package_ = root_ / "patch folder";
